@@ -1,0 +1,286 @@
+// The local snapshot driver: an SQLite file holding Oracle-shaped tables and the
+// four dictionary objects user_tables, user_tab_columns, user_indexes and
+// user_ind_columns. The SQL we send to Oracle runs on it unchanged; values are
+// typed by the snapshot's own user_tab_columns so that they arrive as Oracle's
+// driver would deliver them.
+
+#include <sqlite3.h>
+
+#include <QFileInfo>
+#include <QHash>
+
+#include "dbaccess/oracledriver.h"
+
+namespace dbaccess {
+
+namespace {
+
+enum class ValueType : std::uint8_t {
+    Native,        // no dictionary type known: SQLite's own storage class decides
+    Number,        // NUMBER, FLOAT
+    BinaryNumber,  // BINARY_DOUBLE, BINARY_FLOAT
+    Text,          // character types where Oracle stores '' as Null
+    LargeText,     // CLOB, NCLOB: may be empty without being Null
+    DateTime,      // DATE, TIMESTAMP...
+    Bytes,         // RAW, LONG RAW: empty is Null
+    Blob,          // BLOB: may be empty without being Null
+};
+
+ValueType valueTypeOf(const QString& dataType) {
+    if (dataType == QLatin1String("NUMBER") || dataType == QLatin1String("FLOAT"))
+        return ValueType::Number;
+    if (dataType == QLatin1String("BINARY_DOUBLE") || dataType == QLatin1String("BINARY_FLOAT"))
+        return ValueType::BinaryNumber;
+    if (dataType == QLatin1String("CLOB") || dataType == QLatin1String("NCLOB"))
+        return ValueType::LargeText;
+    if (dataType == QLatin1String("DATE") || dataType.startsWith(QLatin1String("TIMESTAMP")))
+        return ValueType::DateTime;
+    if (dataType == QLatin1String("BLOB")) return ValueType::Blob;
+    if (dataType == QLatin1String("RAW") || dataType == QLatin1String("LONG RAW"))
+        return ValueType::Bytes;
+    return ValueType::Text;  // CHAR, NCHAR, VARCHAR2, NVARCHAR2, LONG, ROWID, INTERVAL...
+}
+
+// Types of the dictionary objects' own columns.
+ValueType dictionaryColumnType(const QString& column) {
+    static const QStringList numbers = {QStringLiteral("data_length"),
+                                        QStringLiteral("data_precision"),
+                                        QStringLiteral("data_scale"), QStringLiteral("column_id"),
+                                        QStringLiteral("column_position")};
+    return numbers.contains(column, Qt::CaseInsensitive) ? ValueType::Number : ValueType::Text;
+}
+
+bool isDictionaryObject(const QString& table) {
+    static const QStringList names = {
+        QStringLiteral("user_tables"), QStringLiteral("user_tab_columns"),
+        QStringLiteral("user_indexes"), QStringLiteral("user_ind_columns")};
+    return names.contains(table, Qt::CaseInsensitive);
+}
+
+// Oracle's messages for the two failures a wrong name causes, so that callers
+// see the same text from either driver.
+QString oracleMessage(sqlite3* db) {
+    const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+    if (message.startsWith(QLatin1String("no such table:")))
+        return QStringLiteral("ORA-00942: table or view does not exist");
+    if (message.startsWith(QLatin1String("no such column: "))) {
+        const QString name = message.mid(16).toUpper();
+        return QStringLiteral("ORA-00904: \"%1\": invalid identifier").arg(name);
+    }
+    return message;
+}
+
+struct SnapshotColumn {
+    ValueType type = ValueType::Native;
+};
+
+class SnapshotSession;
+
+class SnapshotResult final : public OracleResult {
+public:
+    SnapshotResult(std::shared_ptr<sqlite3> db, sqlite3_stmt* statement,
+                   const QHash<QString, QHash<QString, QString>>& types)
+        : db_(std::move(db)), statement_(statement) {
+        const int count = sqlite3_column_count(statement_);
+        for (int i = 0; i < count; ++i) {
+            QString name = QString::fromUtf8(sqlite3_column_name(statement_, i));
+            const char* table = sqlite3_column_table_name(statement_, i);
+            const char* origin = sqlite3_column_origin_name(statement_, i);
+            QString dataType;
+            ValueType type = ValueType::Native;
+            if (table && origin) {
+                const QString tableName = QString::fromUtf8(table);
+                const QString originName = QString::fromUtf8(origin);
+                if (isDictionaryObject(tableName)) {
+                    type = dictionaryColumnType(originName);
+                    name = name.toUpper();  // Oracle reports dictionary columns so
+                } else {
+                    dataType = types.value(tableName).value(originName);
+                    if (!dataType.isEmpty()) type = valueTypeOf(dataType);
+                    // An alias differs from the column; Oracle folds unquoted aliases.
+                    if (name != originName) name = name.toUpper();
+                }
+            } else {
+                name = name.toUpper();
+            }
+            columns_.push_back({name, dataType == QLatin1String("BLOB")});
+            types_.push_back(type);
+        }
+    }
+
+    ~SnapshotResult() override { sqlite3_finalize(statement_); }
+
+    const std::vector<TOracleColumn>& columns() const override { return columns_; }
+
+    bool fetch(std::vector<TOracleValue>& row) override {
+        const int rc = sqlite3_step(statement_);
+        if (rc == SQLITE_DONE) return false;
+        if (rc != SQLITE_ROW) throw TOracleError(oracleMessage(db_.get()));
+        for (size_t i = 0; i < types_.size(); ++i) row[i] = cell(static_cast<int>(i));
+        return true;
+    }
+
+private:
+    QString textOf(int i) const {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(statement_, i));
+        return QString::fromUtf8(data, sqlite3_column_bytes(statement_, i));
+    }
+
+    QByteArray bytesOf(int i) const {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(statement_, i));
+        return QByteArray(data, sqlite3_column_bytes(statement_, i));
+    }
+
+    [[noreturn]] void badValue(int i, const QString& what) const {
+        throw TOracleError(QStringLiteral("Snapshot value of column %1 is not %2: '%3'")
+                               .arg(columns_[static_cast<size_t>(i)].name, what, textOf(i)));
+    }
+
+    TOracleValue cell(int i) const {
+        const int storage = sqlite3_column_type(statement_, i);
+        if (storage == SQLITE_NULL) return TOracleValue();
+        switch (types_[static_cast<size_t>(i)]) {
+            case ValueType::Native:
+                if (storage == SQLITE_INTEGER)
+                    return TOracleValue::integer(sqlite3_column_int64(statement_, i));
+                if (storage == SQLITE_FLOAT)
+                    return TOracleValue::real(sqlite3_column_double(statement_, i));
+                if (storage == SQLITE_BLOB) return TOracleValue::bytes(bytesOf(i));
+                return TOracleValue::text(textOf(i));
+            case ValueType::Number: {
+                if (storage == SQLITE_INTEGER)
+                    return TOracleValue::integer(sqlite3_column_int64(statement_, i));
+                if (storage == SQLITE_FLOAT) {
+                    const double d = sqlite3_column_double(statement_, i);
+                    if (auto exact = TOracleValue::number(doubleToText(d))) return *exact;
+                    return TOracleValue::real(d);
+                }
+                if (auto number = TOracleValue::number(textOf(i))) return *number;
+                badValue(i, QStringLiteral("a number"));
+            }
+            case ValueType::BinaryNumber: {
+                if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
+                    return TOracleValue::real(sqlite3_column_double(statement_, i));
+                const QString text = textOf(i);
+                if (text == QLatin1String("Inf"))
+                    return TOracleValue::real(std::numeric_limits<double>::infinity());
+                if (text == QLatin1String("-Inf"))
+                    return TOracleValue::real(-std::numeric_limits<double>::infinity());
+                if (text == QLatin1String("Nan"))
+                    return TOracleValue::real(std::numeric_limits<double>::quiet_NaN());
+                if (auto number = TOracleValue::number(text))
+                    return TOracleValue::real(number->toDouble());
+                badValue(i, QStringLiteral("a number"));
+            }
+            case ValueType::Text: {
+                QString text = textOf(i);
+                return text.isEmpty() ? TOracleValue() : TOracleValue::text(std::move(text));
+            }
+            case ValueType::LargeText:
+                return TOracleValue::text(textOf(i));
+            case ValueType::DateTime:
+                if (storage == SQLITE_TEXT) {
+                    if (auto dt = TOracleDateTime::fromText(textOf(i)))
+                        return TOracleValue::dateTime(*dt);
+                }
+                badValue(i, QStringLiteral("a date-time"));
+            case ValueType::Bytes: {
+                QByteArray bytes = bytesOf(i);
+                return bytes.isEmpty() ? TOracleValue() : TOracleValue::bytes(std::move(bytes));
+            }
+            case ValueType::Blob:
+                return TOracleValue::bytes(bytesOf(i));
+        }
+        return TOracleValue();
+    }
+
+    std::shared_ptr<sqlite3> db_;
+    sqlite3_stmt* statement_;
+    std::vector<TOracleColumn> columns_;
+    std::vector<ValueType> types_;
+};
+
+// SQLite finds tables whatever the letter case of the name in the query; Oracle
+// folds an unquoted name to capitals. A table whose own name is not in capitals
+// is therefore reachable only by its quoted name, as in Oracle.
+struct NameCheck {
+    const QByteArray& sql;
+    const QHash<QString, QHash<QString, QString>>& tables;
+    bool denied;
+
+    static int authorize(void* context, int action, const char* table, const char*, const char*,
+                         const char*) {
+        auto* self = static_cast<NameCheck*>(context);
+        if (action != SQLITE_READ || !table) return SQLITE_OK;
+        const QString name = QString::fromUtf8(table);
+        if (name == name.toUpper() || !self->tables.contains(name)) return SQLITE_OK;
+        if (self->sql.contains('"' + QByteArray(table) + '"')) return SQLITE_OK;
+        self->denied = true;
+        return SQLITE_DENY;
+    }
+};
+
+class SnapshotSession final : public OracleSession {
+public:
+    explicit SnapshotSession(const QString& path) {
+        if (!QFileInfo(path).isFile())
+            throw TOracleError(QStringLiteral("Snapshot file not found: %1").arg(path));
+        sqlite3* handle = nullptr;
+        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &handle,
+                                       SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        db_.reset(handle, sqlite3_close);
+        if (rc != SQLITE_OK)
+            throw TOracleError(QStringLiteral("Cannot open snapshot %1: %2")
+                                   .arg(path, QString::fromUtf8(sqlite3_errmsg(handle))));
+        loadTypes(path);
+    }
+
+    std::unique_ptr<OracleResult> query(const QString& sql) override {
+        const QByteArray text = sql.toUtf8();
+        sqlite3_stmt* statement = nullptr;
+        NameCheck check{text, types_, false};
+        sqlite3_set_authorizer(db_.get(), &NameCheck::authorize, &check);
+        const int rc =
+            sqlite3_prepare_v2(db_.get(), text.constData(), int(text.size()), &statement, nullptr);
+        sqlite3_set_authorizer(db_.get(), nullptr, nullptr);
+        if (check.denied) {
+            sqlite3_finalize(statement);
+            throw TOracleError(QStringLiteral("ORA-00942: table or view does not exist"));
+        }
+        if (rc != SQLITE_OK) throw TOracleError(oracleMessage(db_.get()));
+        if (!statement) throw TOracleError(QStringLiteral("ORA-00900: invalid SQL statement"));
+        return std::make_unique<SnapshotResult>(db_, statement, types_);
+    }
+
+private:
+    void loadTypes(const QString& path) {
+        sqlite3_stmt* statement = nullptr;
+        const char* sql = "select table_name, column_name, data_type from user_tab_columns";
+        if (sqlite3_prepare_v2(db_.get(), sql, -1, &statement, nullptr) != SQLITE_OK)
+            throw TOracleError(QStringLiteral("%1 is not an Oracle snapshot: %2")
+                                   .arg(path, QString::fromUtf8(sqlite3_errmsg(db_.get()))));
+        int rc;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            auto text = [&](int i) {
+                return QString::fromUtf8(
+                    reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
+            };
+            types_[text(0)][text(1)] = text(2);
+        }
+        sqlite3_finalize(statement);
+        if (rc != SQLITE_DONE)
+            throw TOracleError(QStringLiteral("%1 is not an Oracle snapshot: %2")
+                                   .arg(path, QString::fromUtf8(sqlite3_errmsg(db_.get()))));
+    }
+
+    std::shared_ptr<sqlite3> db_;
+    QHash<QString, QHash<QString, QString>> types_;  // table -> column -> data_type
+};
+
+}  // namespace
+
+std::shared_ptr<OracleSession> openSnapshotSession(const QString& path) {
+    return std::make_shared<SnapshotSession>(path);
+}
+
+}  // namespace dbaccess

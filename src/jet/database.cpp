@@ -1,0 +1,163 @@
+#include "jet/database.h"
+
+#include "jet/database_impl.h"
+#include "jet/row_reader.h"
+#include "jet/tdef_reader.h"
+#include "jet/text.h"
+
+namespace jet {
+
+namespace {
+std::string quoted(const std::filesystem::path& p) { return "\"" + p.string() + "\""; }
+constexpr std::size_t kHeaderPrefix = 0x18 + 128;
+}  // namespace
+
+// ---- Impl -------------------------------------------------------------------
+
+const Catalog& Database::Impl::catalogCache() const {
+    if (!catalog) catalog = readCatalog(*pager, *format, codePage());
+    return *catalog;
+}
+
+const CatalogEntry* Database::Impl::findTable(std::string_view name) const {
+    for (const CatalogEntry* e : catalogCache().tables())
+        if (namesEqual(e->name, name)) return e;
+    return nullptr;
+}
+
+std::shared_ptr<const TableDef> Database::Impl::tableDef(std::string_view name) const {
+    const CatalogEntry* e = findTable(name);
+    if (!e)
+        throw Error(Error::Kind::Invalid,
+                    "No table \"" + std::string(name) + "\" in " + quoted(path));
+    auto it = tables.find(e->tdefPage());
+    if (it != tables.end()) return it->second;
+    TableDef def = readTableDef(*pager, *format, e->tdefPage(), codePage());
+    def.name = e->name;
+    def.isSystem = def.isSystem || e->isSystem();
+    auto shared = std::make_shared<const TableDef>(std::move(def));
+    tables.emplace(e->tdefPage(), shared);
+    retired.push_back(shared);
+    return shared;
+}
+
+void Database::Impl::invalidate() const {
+    catalog.reset();
+    tables.clear();
+}
+
+void Database::Impl::invalidateTable(std::uint32_t tdefPage) const { tables.erase(tdefPage); }
+
+void Database::Impl::requireWritable() const {
+    if (readOnly)
+        throw Error(Error::Kind::Invalid, "The database " + quoted(path) + " is open read-only");
+}
+
+Database::Impl::WriteScope::WriteScope(Impl& impl) : impl_(impl), implicit_(!impl.inTransaction) {
+    impl_.requireWritable();
+}
+
+Database::Impl::WriteScope::~WriteScope() {
+    if (implicit_ && !done_) {
+        impl_.pager->rollback();
+        impl_.invalidate();
+    }
+}
+
+void Database::Impl::WriteScope::commit() {
+    done_ = true;
+    if (!implicit_) return;
+    try {
+        impl_.pager->commit();
+    } catch (...) {
+        impl_.invalidate();
+        throw;
+    }
+}
+
+// ---- Database ---------------------------------------------------------------
+
+Database::Database(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Database::~Database() = default;
+
+std::unique_ptr<Database> Database::open(const std::filesystem::path& path, OpenMode mode) {
+    auto impl = std::make_unique<Impl>();
+    impl->path = path;
+    impl->readOnly = mode == OpenMode::ReadOnly;
+    impl->pager = Pager::open(path, !impl->readOnly);
+    impl->header = parseHeader(impl->pager->readPrefix(kHeaderPrefix), path);
+    impl->format = &Format::of(impl->header.version);
+    impl->pager->setPageSize(impl->format->pageSize);
+    if (impl->pager->pageCount() <= kCatalogPage)
+        throw Error(Error::Kind::Corrupt,
+                    "The file " + quoted(path) + " is damaged: it ends before its system catalog");
+    // Reading the catalog now turns a damaged file into an error at open.
+    impl->catalogCache();
+    return std::unique_ptr<Database>(new Database(std::move(impl)));
+}
+
+const std::filesystem::path& Database::path() const { return impl_->path; }
+Version Database::version() const { return impl_->header.version; }
+const Format& Database::format() const { return *impl_->format; }
+std::uint16_t Database::codePage() const { return impl_->codePage(); }
+
+std::vector<std::string> Database::tableNames(bool includeSystem) const {
+    std::vector<std::string> out;
+    for (const CatalogEntry* e : impl_->catalogCache().tables())
+        if (includeSystem || !e->isSystem()) out.push_back(e->name);
+    return out;
+}
+
+bool Database::hasTable(std::string_view name) const { return impl_->findTable(name) != nullptr; }
+
+const TableDef& Database::table(std::string_view name) const { return *impl_->tableDef(name); }
+
+RowCursor Database::scan(std::string_view name) const {
+    auto state = std::make_unique<RowCursor::State>();
+    state->table = impl_->tableDef(name);
+    state->scanner = std::make_unique<TableScanner>(*impl_->pager, *impl_->format, *state->table,
+                                                    impl_->codePage());
+    return RowCursor(std::move(state));
+}
+
+void Database::begin() {
+    impl_->requireWritable();
+    if (impl_->inTransaction)
+        throw Error(Error::Kind::Invalid,
+                    "A transaction is already open on " + quoted(impl_->path));
+    impl_->inTransaction = true;
+}
+
+void Database::commit() {
+    if (!impl_->inTransaction)
+        throw Error(Error::Kind::Invalid, "No transaction is open on " + quoted(impl_->path));
+    impl_->inTransaction = false;
+    try {
+        impl_->pager->commit();
+    } catch (...) {
+        impl_->invalidate();
+        throw;
+    }
+}
+
+void Database::rollback() {
+    if (!impl_->inTransaction) return;
+    impl_->inTransaction = false;
+    impl_->pager->rollback();
+    impl_->invalidate();
+}
+
+bool Database::inTransaction() const { return impl_->inTransaction; }
+
+// ---- RowCursor --------------------------------------------------------------
+
+RowCursor::RowCursor(std::unique_ptr<State> state) : state_(std::move(state)) {}
+RowCursor::RowCursor(RowCursor&&) noexcept = default;
+RowCursor& RowCursor::operator=(RowCursor&&) noexcept = default;
+RowCursor::~RowCursor() = default;
+
+bool RowCursor::next() { return state_->scanner->next(state_->row); }
+const Row& RowCursor::row() const { return state_->row; }
+const TableDef& RowCursor::table() const { return *state_->table; }
+
+}  // namespace jet

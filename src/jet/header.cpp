@@ -1,0 +1,83 @@
+#include "jet/header.h"
+
+#include <cstring>
+
+#include "jet/bytes.h"
+#include "jet/error.h"
+#include "jet/format.h"
+
+namespace jet {
+
+namespace {
+
+constexpr std::size_t kMaskStart = 0x18;
+constexpr std::size_t kVersion = 0x14;
+constexpr std::size_t kCodePage = 0x3C;
+constexpr std::size_t kDatabaseKey = 0x3E;
+
+std::string quoted(const std::filesystem::path& p) { return "\"" + p.string() + "\""; }
+
+}  // namespace
+
+std::vector<std::uint8_t> headerMask(std::size_t length) {
+    static constexpr std::uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
+    std::uint8_t s[256];
+    for (int i = 0; i < 256; ++i) s[i] = static_cast<std::uint8_t>(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + s[i] + key[i % 4]) & 0xFF;
+        std::swap(s[i], s[j]);
+    }
+    std::vector<std::uint8_t> out(length);
+    for (std::size_t n = 0, i = 0, j = 0; n < length; ++n) {
+        i = (i + 1) & 0xFF;
+        j = (j + s[i]) & 0xFF;
+        std::swap(s[i], s[j]);
+        out[n] = s[(s[i] + s[j]) & 0xFF];
+    }
+    return out;
+}
+
+void applyHeaderMask(std::span<std::uint8_t> page0, Version version) {
+    const std::size_t length = Format::of(version).headerMaskLength;
+    if (page0.size() < kMaskStart + length) return;
+    static const std::vector<std::uint8_t> mask = headerMask(128);
+    for (std::size_t i = 0; i < length; ++i) page0[kMaskStart + i] ^= mask[i];
+}
+
+Header parseHeader(std::span<const std::uint8_t> page0, const std::filesystem::path& file) {
+    static constexpr std::uint8_t magic[4] = {0x00, 0x01, 0x00, 0x00};
+    const auto notJet = [&](const std::string& why) {
+        return Error(Error::Kind::Corrupt,
+                     "The file " + quoted(file) + " is not an Access database (" + why + ")");
+    };
+    if (page0.size() < kMaskStart) throw notJet("it is shorter than a database header");
+    if (std::memcmp(page0.data(), magic, 4) != 0) throw notJet("wrong signature");
+    const char* engine = reinterpret_cast<const char*>(page0.data() + 4);
+    const bool ace = std::memcmp(engine, "Standard ACE DB", 15) == 0;
+    const bool jetName = std::memcmp(engine, "Standard Jet DB", 15) == 0;
+    if (ace || (jetName && page0[kVersion] >= 2))
+        throw Error(Error::Kind::Unsupported,
+                    "The file " + quoted(file) +
+                        " is an Access 2007 or later database (.accdb); only Access 95/97 "
+                        "and 2000 .mdb files are supported");
+    if (!jetName) throw notJet("wrong engine name");
+    if (bytes::le32(page0.data() + kVersion) > 1) throw notJet("unknown version");
+
+    Header h;
+    h.version = page0[kVersion] == 0 ? Version::Jet3 : Version::Jet4;
+    const Format& f = Format::of(h.version);
+    if (page0.size() < kMaskStart + f.headerMaskLength) throw notJet("its header is cut short");
+
+    std::vector<std::uint8_t> clear(page0.begin(), page0.begin() + kMaskStart + f.headerMaskLength);
+    applyHeaderMask(clear, h.version);
+    h.codePage = bytes::le16(clear.data() + kCodePage);
+    h.sortOrder = bytes::le16(clear.data() + f.headerSortOrder);
+    h.databaseKey = bytes::le32(clear.data() + kDatabaseKey);
+    if (h.databaseKey != 0)
+        throw Error(Error::Kind::Unsupported, "The file " + quoted(file) +
+                                                  " is encrypted; encrypted databases are not "
+                                                  "supported");
+    return h;
+}
+
+}  // namespace jet

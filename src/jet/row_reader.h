@@ -1,0 +1,90 @@
+#pragma once
+
+// Rows on data pages.
+//
+//   0        1 / 2   number of columns the row was written with
+//   1 / 2    ..      fixed-length columns, each at its descriptor's fixed
+//                    offset (counted from here)
+//            ..      variable-length values, in variable-table order
+//   from the end, backwards:
+//            nb      null mask, one bit per column number, LSB first,
+//                    1 = has a value; Yes/No columns keep their value here
+//            1 / 2   number of variable columns in the row
+//            ..      Jet 3 only: jump table, one byte per 256-byte stretch of
+//                    the row (the first variable column in that stretch)
+//            ..      (count + 1) offsets of 1 / 2 bytes, last to first: start
+//                    of each variable value, then the end of variable data.
+//                    Jet 3 offsets are the low byte; the jump table supplies
+//                    the multiples of 256.
+// Columns added after a row was written lie beyond its column count and read
+// as Null.
+//
+// Values: Byte/Integer/Long little-endian signed (Byte unsigned); Currency a
+// 64-bit integer of 1/10,000; Single/Double IEEE; Date/Time a double of days
+// since 1899-12-30; Replication ID 16 bytes with the first three groups
+// little-endian; Decimal a sign byte (0x80 negative) then the 128-bit
+// magnitude as four 32-bit little-endian words, most significant first.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "jet/format.h"
+#include "jet/pager.h"
+#include "jet/types.h"
+
+namespace jet {
+
+// One column's raw bytes within a row.
+struct Field {
+    bool null = true;
+    bool boolValue = false;  // Yes/No: the null-mask bit
+    std::span<const std::uint8_t> bytes;
+};
+
+// Splits a row into its fields, one per column of the table in the order of
+// table.columns. Corrupt when the row's structure is impossible.
+std::vector<Field> crackRow(std::span<const std::uint8_t> row, const TableDef& table,
+                            const Format& format);
+
+// Turns one field into a value. pager (may be null) resolves long values.
+Value decodeField(const Field& field, const ColumnDef& column, const Format& format,
+                  std::uint16_t codePage, const Pager* pager);
+
+// Both steps for a whole row.
+Row decodeRow(std::span<const std::uint8_t> row, const TableDef& table, const Format& format,
+              std::uint16_t codePage, const Pager* pager);
+
+// The bytes of a type in the fixed area (0 for variable-length types).
+std::size_t fixedSize(ColumnType type, std::uint16_t declaredLength);
+
+// Reads every live row of a table in storage order: the data pages its
+// owned-pages map lists, each row once (overflow pointers followed, moved
+// copies skipped).
+class TableScanner {
+public:
+    TableScanner(const Pager& pager, const Format& format, const TableDef& table,
+                 std::uint16_t codePage);
+    // The next row's bytes; false at the end. The span stays valid until the
+    // next call.
+    bool nextRaw(std::span<const std::uint8_t>& row);
+    bool next(Row& row);
+    // Where the last row came from (its slot, not where an overflow led).
+    std::uint32_t page() const { return page_; }
+    std::uint16_t rowIndex() const { return static_cast<std::uint16_t>(row_ - 1); }
+
+private:
+    const Pager& pager_;
+    const Format& format_;
+    const TableDef& table_;
+    std::uint16_t codePage_;
+    std::vector<std::uint32_t> pages_;
+    std::size_t pageIndex_ = 0;
+    std::uint32_t page_ = 0;
+    PageRef current_;
+    PageRef target_;
+    std::uint16_t rowCount_ = 0;
+    std::uint32_t row_ = 0;
+};
+
+}  // namespace jet

@@ -1,0 +1,183 @@
+#include "jet/text.h"
+
+#include <cctype>
+
+namespace jet {
+
+namespace {
+
+// cp1252 bytes 0x80-0x9F; the five unassigned bytes keep their own value.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Decodes one code point; advances i. Invalid input yields U+FFFD.
+char32_t nextCodePoint(std::string_view s, std::size_t& i) {
+    const auto b = static_cast<unsigned char>(s[i++]);
+    if (b < 0x80) return b;
+    int extra = 0;
+    char32_t c = 0;
+    if ((b & 0xE0) == 0xC0) {
+        extra = 1;
+        c = b & 0x1F;
+    } else if ((b & 0xF0) == 0xE0) {
+        extra = 2;
+        c = b & 0x0F;
+    } else if ((b & 0xF8) == 0xF0) {
+        extra = 3;
+        c = b & 0x07;
+    } else {
+        return 0xFFFD;
+    }
+    for (int k = 0; k < extra; ++k) {
+        if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 0xFFFD;
+        c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    }
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0xFFFD;
+    return c;
+}
+
+void appendUnits(std::string& out, const std::vector<char16_t>& units) {
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t c = units[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        appendUtf8(out, c);
+    }
+}
+
+}  // namespace
+
+std::string utf16ToUtf8(std::span<const std::uint8_t> data) {
+    std::vector<char16_t> units;
+    units.reserve(data.size() / 2);
+    for (std::size_t i = 0; i + 1 < data.size(); i += 2)
+        units.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+    std::string out;
+    appendUnits(out, units);
+    return out;
+}
+
+std::string decodeJet4Text(std::span<const std::uint8_t> data) {
+    if (data.size() < 2 || data[0] != 0xFF || data[1] != 0xFE) return utf16ToUtf8(data);
+    std::vector<char16_t> units;
+    bool compressed = true;
+    std::size_t i = 2;
+    while (i < data.size()) {
+        if (data[i] == 0x00) {
+            compressed = !compressed;
+            ++i;
+        } else if (compressed) {
+            units.push_back(data[i++]);
+        } else {
+            if (i + 1 >= data.size()) break;
+            units.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+            i += 2;
+        }
+    }
+    std::string out;
+    appendUnits(out, units);
+    return out;
+}
+
+std::string decodeCodePage(std::span<const std::uint8_t> data, std::uint16_t codePage) {
+    std::string out;
+    out.reserve(data.size());
+    for (std::uint8_t b : data) {
+        char32_t c = b;
+        if (codePage == 1252 && b >= 0x80 && b < 0xA0) c = kCp1252High[b - 0x80];
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> utf8ToUtf16(std::string_view utf8) {
+    std::vector<std::uint8_t> out;
+    out.reserve(utf8.size() * 2);
+    auto put = [&](char16_t u) {
+        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t c = nextCodePoint(utf8, i);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            put(static_cast<char16_t>(0xD800 + (c >> 10)));
+            put(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            put(static_cast<char16_t>(c));
+        }
+    }
+    return out;
+}
+
+std::optional<std::vector<std::uint8_t>> encodeCodePage(std::string_view utf8,
+                                                        std::uint16_t codePage) {
+    std::vector<std::uint8_t> out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = nextCodePoint(utf8, i);
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            out.push_back(static_cast<std::uint8_t>(c));
+            continue;
+        }
+        bool found = false;
+        if (codePage == 1252) {
+            for (int k = 0; k < 32; ++k)
+                if (kCp1252High[k] == c) {
+                    out.push_back(static_cast<std::uint8_t>(0x80 + k));
+                    found = true;
+                    break;
+                }
+        } else if (c < 0x100) {
+            out.push_back(static_cast<std::uint8_t>(c));
+            found = true;
+        }
+        if (!found) return std::nullopt;
+    }
+    return out;
+}
+
+std::size_t utf16Length(std::string_view utf8) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < utf8.size();) n += nextCodePoint(utf8, i) >= 0x10000 ? 2 : 1;
+    return n;
+}
+
+bool namesEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto x = static_cast<unsigned char>(a[i]);
+        auto y = static_cast<unsigned char>(b[i]);
+        if (x < 0x80) x = static_cast<unsigned char>(std::tolower(x));
+        if (y < 0x80) y = static_cast<unsigned char>(std::tolower(y));
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace jet

@@ -6,6 +6,9 @@
 
 Taaform1::Taaform1(QWidget* parent) : QWidget(parent)
 {
+    // A fixed single border with only the system menu and the close box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QApplication::applicationName());
     setFixedSize(594, 425);
     auto* layout = new QVBoxLayout(this);

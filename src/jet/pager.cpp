@@ -56,6 +56,14 @@ bool readExact(int fd, std::uint8_t* data, std::size_t size, std::uint64_t offse
     return true;
 }
 
+// Read-only by permission, or by having no write bit at all: the latter
+// also holds for the superuser, who would otherwise write anywhere.
+bool isReadOnly(const fs::path& p) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) return true;
+    return ::access(p.c_str(), W_OK) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
 std::uint64_t fileSize(int fd) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return 0;
@@ -165,12 +173,13 @@ bool Pager::recover(const fs::path& path) {
     std::error_code ec;
     if (!fs::exists(journal, ec)) return false;
 
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    const bool readOnly = isReadOnly(path);
+    int fd = readOnly ? -1 : ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
+        const std::string why = readOnly ? "the file is read-only" : sysError();
         throw Error(Error::Kind::Io, "Cannot recover " + quoted(path) +
                                          ": an interrupted commit left " + quoted(journal) +
-                                         " and rolling it back needs write access (" + sysError() +
-                                         ")");
+                                         " and rolling it back needs write access (" + why + ")");
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
@@ -206,28 +215,27 @@ std::unique_ptr<Pager> Pager::open(const fs::path& path, bool writable) {
 
     recover(path);
 
-    int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-    if (fd < 0) {
-        int err = errno;
-        std::string why = std::strerror(err);
-        if (writable && (err == EACCES || err == EROFS || err == EPERM))
-            why = "the file is read-only";
-        throw Error(Error::Kind::Io, "Cannot open " + quoted(path) + " for writing: " + why);
-    }
     if (writable) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd);
-            throw Error(Error::Kind::Busy, "Cannot open " + quoted(path) +
-                                               " for writing: another program is writing to it");
-        }
+        if (isReadOnly(path))
+            throw Error(Error::Kind::Io,
+                        "Cannot open " + quoted(path) + " for writing: the file is read-only");
         fs::path dir = path.parent_path();
         if (dir.empty()) dir = ".";
-        if (::access(dir.c_str(), W_OK) != 0) {
-            ::close(fd);
+        if (isReadOnly(dir))
             throw Error(Error::Kind::Io, "Cannot open " + quoted(path) +
                                              " for writing: its folder is read-only, so the "
                                              "commit journal cannot be written");
-        }
+    }
+    int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        throw Error(Error::Kind::Io, "Cannot open " + quoted(path) +
+                                         (writable ? " for writing: " : ": ") + std::strerror(err));
+    }
+    if (writable && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        throw Error(Error::Kind::Busy, "Cannot open " + quoted(path) +
+                                           " for writing: another program is writing to it");
     }
     return std::unique_ptr<Pager>(new Pager(path, fd, writable));
 }

@@ -1,0 +1,209 @@
+// The pager: cache, transactions, the rollback journal and the writer's lock.
+
+#include "jet/pager.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/tempdir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using jet::Error;
+using jet::IoStep;
+using jet::Pager;
+
+constexpr std::uint32_t kPage = 4096;
+
+std::vector<std::uint8_t> patternFile(std::uint32_t pages, std::uint8_t seed) {
+    std::vector<std::uint8_t> bytes(std::size_t{pages} * kPage);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(seed + i / kPage * 7 + i % 251);
+    return bytes;
+}
+
+std::unique_ptr<Pager> openPager(const fs::path& file, bool writable) {
+    auto p = Pager::open(file, writable);
+    p->setPageSize(kPage);
+    return p;
+}
+
+// The change every commit test makes: two pages rewritten, one page appended.
+void makeChange(Pager& p) {
+    std::memset(p.modify(1), 0xAB, kPage);
+    std::memset(p.modify(3), 0xCD, 100);
+    std::memset(p.modify(p.append()), 0xEF, kPage);
+}
+
+class PagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        file = dir / "db.mdb";
+        before = patternFile(5, 1);
+        jettest::writeFile(file, before);
+        auto p = openPager(file, true);
+        makeChange(*p);
+        p->commit();
+        after = jettest::readFile(file);
+        jettest::writeFile(file, before);
+    }
+    jettest::TempDir dir;
+    fs::path file;
+    std::vector<std::uint8_t> before, after;
+};
+
+TEST_F(PagerTest, ChangesStayInMemoryUntilCommitAndRollbackDiscardsThem) {
+    auto p = openPager(file, true);
+    makeChange(*p);
+    EXPECT_EQ(p->pageCount(), 6u);
+    EXPECT_EQ((*p->page(1))[0], 0xAB);  // readers see the transaction's pages
+    EXPECT_EQ(jettest::readFile(file), before);
+    p->rollback();
+    EXPECT_EQ(p->pageCount(), 5u);
+    EXPECT_EQ((*p->page(1))[0], before[kPage]);
+    EXPECT_EQ(jettest::readFile(file), before);
+
+    makeChange(*p);
+    p->commit();
+    EXPECT_EQ(jettest::readFile(file), after);
+    EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+    EXPECT_EQ(after.size(), 6u * kPage);
+}
+
+TEST_F(PagerTest, ACrashAtAnyWriteOfACommitLeavesTheFileBeforeOrAfter) {
+    // Count the steps of a clean commit.
+    int steps = 0;
+    {
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        makeChange(*p);
+        p->commit();
+        ASSERT_EQ(jettest::readFile(file), after);
+    }
+    ASSERT_GT(steps, 5);
+    int sawBefore = 0, sawAfter = 0;
+    for (int failAt = 1; failAt <= steps; ++failAt) {
+        SCOPED_TRACE("failing from step " + std::to_string(failAt));
+        jettest::writeFile(file, before);
+        {
+            auto p = openPager(file, true);
+            int n = 0;
+            // From failAt on the "disk" refuses everything, as after a crash.
+            p->setWriteHook([&](const IoStep&) { return ++n < failAt; });
+            makeChange(*p);
+            EXPECT_THROW(p->commit(), Error);
+        }
+        // The next open recovers.
+        auto reopened = openPager(file, false);
+        EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+        const auto now = jettest::readFile(file);
+        if (now == before)
+            ++sawBefore;
+        else if (now == after)
+            ++sawAfter;
+        else
+            ADD_FAILURE() << "the file is neither as before nor as after the commit";
+    }
+    EXPECT_GT(sawBefore, 0);
+}
+
+TEST_F(PagerTest, AWriteThatFailsOnceIsUndoneAtOnceAndThePagerStaysUsable) {
+    int steps = 0;
+    {
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        makeChange(*p);
+        p->commit();
+    }
+    for (int failAt = 1; failAt <= steps; ++failAt) {
+        SCOPED_TRACE("failing step " + std::to_string(failAt));
+        jettest::writeFile(file, before);
+        auto p = openPager(file, true);
+        int n = 0;
+        p->setWriteHook([&](const IoStep&) { return ++n != failAt; });
+        makeChange(*p);
+        try {
+            p->commit();
+            ADD_FAILURE() << "commit did not report the failure";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), Error::Kind::Io);
+            EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
+        }
+        EXPECT_EQ(jettest::readFile(file), before);
+        EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+        p->setWriteHook({});
+        makeChange(*p);
+        p->commit();
+        EXPECT_EQ(jettest::readFile(file), after);
+    }
+}
+
+TEST_F(PagerTest, ADamagedOrIncompleteJournalIsDiscardedWithoutTouchingTheFile) {
+    const auto journal = Pager::journalPath(file);
+    jettest::writeFile(journal, {'F', 'V', 'J', 'R', 'N', 'L', '0', '1', 0, 16, 0, 0});
+    openPager(file, false);
+    EXPECT_FALSE(fs::exists(journal));
+    EXPECT_EQ(jettest::readFile(file), before);
+}
+
+TEST_F(PagerTest, OneWriterAtATimeWhileReadersNeedNoLock) {
+    auto writer = openPager(file, true);
+    try {
+        Pager::open(file, true);
+        ADD_FAILURE() << "a second writer got in";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), Error::Kind::Busy);
+        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
+    }
+    auto reader = openPager(file, false);
+    EXPECT_EQ(reader->pageCount(), 5u);
+    writer.reset();
+    EXPECT_NO_THROW(Pager::open(file, true));
+}
+
+TEST_F(PagerTest, ReadOnlyFilesAndFoldersRefuseWritersWithAClearMessage) {
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    try {
+        Pager::open(file, true);
+        ADD_FAILURE() << "opened a read-only file for writing";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos);
+    }
+    EXPECT_NO_THROW(Pager::open(file, false));
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    try {
+        Pager::open(file, true);
+        ADD_FAILURE() << "opened a file in a read-only folder for writing";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("folder is read-only"), std::string::npos);
+    }
+    EXPECT_NO_THROW(Pager::open(file, false));
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    EXPECT_EQ(jettest::readFile(file), before);
+}
+
+TEST_F(PagerTest, TheCleanPageCacheIsBounded) {
+    jettest::writeFile(file, patternFile(300, 3));
+    auto p = openPager(file, false);
+    p->setCacheLimit(64);
+    const auto whole = patternFile(300, 3);
+    for (std::uint32_t n = 0; n < 300; ++n)
+        ASSERT_EQ(0, std::memcmp(p->page(n)->data(), whole.data() + std::size_t{n} * kPage, kPage));
+    EXPECT_LE(p->cachedPageCount(), 64u);
+    // Evicted pages read right again.
+    for (std::uint32_t n : {0u, 150u, 299u})
+        EXPECT_EQ(0, std::memcmp(p->page(n)->data(), whole.data() + std::size_t{n} * kPage, kPage));
+    try {
+        p->page(300);
+        ADD_FAILURE() << "read past the end";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), Error::Kind::Corrupt);
+    }
+}
+
+}  // namespace

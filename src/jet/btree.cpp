@@ -1,0 +1,263 @@
+#include "jet/btree.h"
+
+#include <algorithm>
+
+#include "jet/error.h"
+
+namespace jet {
+namespace {
+
+constexpr std::size_t kMaxDepth = 32;
+
+// First entry of p not less than (key, row).
+std::size_t lowerBound(const IndexPage& p, std::span<const std::uint8_t> key, std::uint32_t row) {
+    std::size_t lo = 0;
+    std::size_t hi = p.size();
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (compareEntries(p.key(mid), p.rowPointer(mid), key, row) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+bool sameKey(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+[[noreturn]] void damaged(std::uint32_t page, const std::string& what) {
+    throw Error(Error::Kind::Corrupt, "index page " + std::to_string(page) + ": " + what);
+}
+
+// A node whose children are all listed hands its last child to the tail field.
+void moveLastChildToTail(IndexPage& p) {
+    if (p.leaf || p.tail != 0 || p.size() < 2) return;
+    p.tail = p.child(p.size() - 1);
+    p.erase(p.size() - 1);
+}
+
+}  // namespace
+
+IndexTree::IndexTree(const IndexPageFormat& fmt, IndexPageStore& store, std::uint32_t rootPage,
+                     std::uint32_t tdefPage)
+    : fmt_(&fmt), store_(&store), root_(rootPage), tdef_(tdefPage) {}
+
+void IndexTree::writeEmptyRoot(const IndexPageFormat& fmt, IndexPageStore& store,
+                               std::uint32_t page, std::uint32_t tdefPage) {
+    IndexPage p;
+    p.tdefPage = tdefPage;
+    std::vector<std::uint8_t> image(fmt.pageSize);
+    writeIndexPage(fmt, p, image);
+    store.write(page, image);
+}
+
+IndexPage& IndexTree::page(std::uint32_t number) {
+    auto it = cache_.find(number);
+    if (it != cache_.end()) return *it->second;
+    if (number == 0) damaged(0, "index points at page 0");
+    auto decoded = std::make_unique<IndexPage>(readIndexPage(*fmt_, store_->read(number), number));
+    IndexPage& ref = *decoded;
+    cache_.emplace(number, std::move(decoded));
+    return ref;
+}
+
+std::vector<IndexTree::Step> IndexTree::descend(std::span<const std::uint8_t> key,
+                                                std::uint32_t row) {
+    std::vector<Step> path;
+    std::uint32_t number = root_;
+    for (;;) {
+        if (path.size() == kMaxDepth) damaged(number, "index deeper than any sound index");
+        for (const Step& s : path)
+            if (s.page == number) damaged(number, "index pages form a loop");
+        IndexPage& p = page(number);
+        if (p.leaf) {
+            path.push_back({number, npos});
+            return path;
+        }
+        std::size_t i = lowerBound(p, key, row);
+        std::size_t slot = i;
+        std::uint32_t childPage = 0;
+        if (i < p.size()) {
+            childPage = p.child(i);
+        } else if (p.tail != 0) {
+            slot = npos;
+            childPage = p.tail;
+        } else if (!p.empty()) {
+            slot = p.size() - 1;
+            childPage = p.child(slot);
+        } else {
+            damaged(number, "node page without children");
+        }
+        path.push_back({number, slot});
+        number = childPage;
+    }
+}
+
+void IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPointer) {
+    if (key.size() > maxKeySize())
+        throw Error(Error::Kind::Unsupported, "index key of " + std::to_string(key.size()) +
+                                                  " bytes is longer than the " +
+                                                  std::to_string(maxKeySize()) + " an index holds");
+    std::vector<Step> path = descend(key, rowPointer);
+    const std::uint32_t leafNo = path.back().page;
+    IndexPage& leaf = page(leafNo);
+    const std::size_t pos = lowerBound(leaf, key, rowPointer);
+    if (pos < leaf.size() &&
+        compareEntries(leaf.key(pos), leaf.rowPointer(pos), key, rowPointer) == 0)
+        damaged(leafNo, "the index already holds an entry for this row");
+    const auto entry = makeIndexEntry(key, rowPointer);
+    leaf.insert(pos, entry);
+    markDirty(leafNo);
+    const bool atEnd = pos + 1 == leaf.size();
+    if (atEnd) raiseLastKey(path, entry);
+    splitIfNeeded(path, path.size() - 1, atEnd && leaf.next == 0);
+}
+
+// The last entry under path.back() is now `entry`: node entries that name it
+// as the last of their child follow.
+void IndexTree::raiseLastKey(const std::vector<Step>& path, std::span<const std::uint8_t> entry) {
+    const auto key = entry.first(entry.size() - 4);
+    std::uint32_t rowPtr = 0;
+    for (std::size_t b = 0; b < 4; ++b) rowPtr = (rowPtr << 8) | entry[entry.size() - 4 + b];
+    for (std::size_t level = path.size() - 1; level > 0; --level) {
+        const Step& up = path[level - 1];
+        IndexPage& parent = page(up.page);
+        if (up.slot != npos) {
+            if (compareEntries(parent.key(up.slot), parent.rowPointer(up.slot), key, rowPtr) != 0) {
+                parent.replace(up.slot, makeNodeEntry(key, rowPtr, path[level].page));
+                markDirty(up.page);
+            }
+            if (up.slot + 1 != parent.size() || parent.tail != 0) return;
+        }
+    }
+}
+
+std::size_t IndexTree::splitPoint(const IndexPage& p, bool appended) const {
+    const std::size_t n = p.size();
+    if (appended) return n - 1;
+    const std::size_t prefix = p.prefixLength(*fmt_);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < n; ++i) total += p.entry(i).size() - prefix;
+    std::size_t acc = 0;
+    for (std::size_t k = 0; k + 1 < n; ++k) {
+        acc += p.entry(k).size() - prefix;
+        if (acc * 2 >= total) return k + 1;
+    }
+    return n - 1;
+}
+
+void IndexTree::splitIfNeeded(std::vector<Step>& path, std::size_t level, bool appended) {
+    const std::uint32_t number = path[level].page;
+    IndexPage& p = page(number);
+    if (p.fits(*fmt_)) return;
+    if (p.size() < 2) damaged(number, "an index entry larger than a page");
+    const std::size_t k = splitPoint(p, appended);
+
+    auto fresh = [&](std::uint32_t& no) -> IndexPage& {
+        no = store_->allocate();
+        auto made = std::make_unique<IndexPage>();
+        IndexPage& ref = *made;
+        ref.leaf = p.leaf;
+        ref.tdefPage = tdef_;
+        cache_[no] = std::move(made);
+        markDirty(no);
+        return ref;
+    };
+    auto check = [&](const IndexPage& q, std::uint32_t no) {
+        if (!q.fits(*fmt_)) damaged(no, "index entries too large to split");
+    };
+
+    std::uint32_t rightNo = 0;
+    IndexPage& right = fresh(rightNo);
+    p.moveTail(k, right);
+    right.tail = p.tail;
+    p.tail = 0;
+    const auto lastKeyVec =
+        std::vector<std::uint8_t>(p.key(p.size() - 1).begin(), p.key(p.size() - 1).end());
+    const std::uint32_t lastRow = p.rowPointer(p.size() - 1);
+    moveLastChildToTail(right);
+
+    if (level == 0) {
+        // The root stays where it is: its entries go to two new pages.
+        std::uint32_t leftNo = 0;
+        IndexPage& left = fresh(leftNo);
+        p.moveTail(0, left);
+        moveLastChildToTail(left);
+        left.prev = 0;
+        left.next = rightNo;
+        right.prev = leftNo;
+        right.next = 0;
+        p.leaf = false;
+        p.clear();
+        p.prev = p.next = 0;
+        p.insert(0, makeNodeEntry(lastKeyVec, lastRow, leftNo));
+        p.tail = rightNo;
+        markDirty(number);
+        check(left, leftNo);
+        check(right, rightNo);
+        return;
+    }
+
+    moveLastChildToTail(p);
+    right.next = p.next;
+    right.prev = number;
+    if (p.next != 0) {
+        page(p.next).prev = rightNo;
+        markDirty(p.next);
+    }
+    p.next = rightNo;
+    markDirty(number);
+    check(p, number);
+    check(right, rightNo);
+
+    const Step up = path[level - 1];
+    IndexPage& parent = page(up.page);
+    bool parentAppended = false;
+    if (up.slot == npos) {
+        parent.insert(parent.size(), makeNodeEntry(lastKeyVec, lastRow, number));
+        parent.tail = rightNo;
+        parentAppended = parent.next == 0;
+    } else {
+        const std::vector<std::uint8_t> oldKey(parent.key(up.slot).begin(),
+                                               parent.key(up.slot).end());
+        const std::uint32_t oldRow = parent.rowPointer(up.slot);
+        parent.replace(up.slot, makeNodeEntry(lastKeyVec, lastRow, number));
+        parent.insert(up.slot + 1, makeNodeEntry(oldKey, oldRow, rightNo));
+    }
+    markDirty(up.page);
+    splitIfNeeded(path, level - 1, parentAppended);
+}
+
+bool IndexTree::containsKey(std::span<const std::uint8_t> key) {
+    const std::vector<Step> path = descend(key, 0);
+    const IndexPage* leaf = &page(path.back().page);
+    std::size_t pos = lowerBound(*leaf, key, 0);
+    // A node entry may name a key below the true last one of its child in
+    // files edited elsewhere; the next leaf settles it.
+    for (int hops = 0; pos == leaf->size() && leaf->next != 0 && hops < 4; ++hops) {
+        leaf = &page(leaf->next);
+        pos = lowerBound(*leaf, key, 0);
+    }
+    return pos < leaf->size() && sameKey(leaf->key(pos), key);
+}
+
+void IndexTree::flush() {
+    std::vector<std::uint8_t> image(fmt_->pageSize);
+    for (const auto& [number, isDirty] : dirty_) {
+        (void)isDirty;
+        writeIndexPage(*fmt_, *cache_.at(number), image);
+        store_->write(number, image);
+    }
+    dirty_.clear();
+    // Keep the decoded pages for the next transaction unless there are many.
+    if (cache_.size() > 4096) cache_.clear();
+}
+
+void IndexTree::discard() {
+    cache_.clear();
+    dirty_.clear();
+}
+
+}  // namespace jet

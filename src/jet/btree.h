@@ -1,0 +1,89 @@
+#pragma once
+
+// An index B-tree over index pages (indexpage.h), kept as Access keeps it:
+//
+// - The root page never moves (the table definition names it). When the root
+//   overflows, its entries move to two new pages and it becomes their parent.
+// - Pages on one level are chained by previous/next links, left to right.
+// - A node entry names the last entry below its child; a node with more than
+//   one child leaves its last child out of the entries and names it in the
+//   tail field, so appends at the end of the index touch only the tail leaf.
+// - An entry appended at the very end of a full rightmost page starts a new
+//   page of its own; other splits cut a page in half by bytes. In-order loads
+//   therefore leave full pages behind them.
+//
+// Changed pages are kept decoded in memory and written out by flush(), so a
+// transaction that adds many entries rewrites each touched page once.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/indexpage.h"
+
+namespace jet {
+
+// Page access for an index: reading, changing and allocating pages.
+class IndexPageStore {
+public:
+    virtual ~IndexPageStore() = default;
+    // The current bytes of a page (pageSize of them).
+    virtual std::span<const std::uint8_t> read(std::uint32_t page) = 0;
+    // Overwrites a page.
+    virtual void write(std::uint32_t page, std::span<const std::uint8_t> image) = 0;
+    // A new page for this index.
+    virtual std::uint32_t allocate() = 0;
+};
+
+class IndexTree {
+public:
+    IndexTree(const IndexPageFormat& fmt, IndexPageStore& store, std::uint32_t rootPage,
+              std::uint32_t tdefPage);
+
+    // The largest key an entry may carry: a page must hold several entries.
+    std::size_t maxKeySize() const { return fmt_->capacity() / 4; }
+
+    // Adds an entry. Adding an entry that is already there (same key and row)
+    // fails with Error::Kind::Corrupt.
+    void insert(std::span<const std::uint8_t> key, std::uint32_t rowPointer);
+    // Whether some entry carries exactly this key.
+    bool containsKey(std::span<const std::uint8_t> key);
+
+    // Writes every changed page to the store.
+    void flush();
+    // Forgets decoded pages (after the store's pages changed under us).
+    void discard();
+    bool dirty() const { return !dirty_.empty(); }
+    std::size_t cachedPages() const { return cache_.size(); }
+
+    // Writes an empty root leaf to a page.
+    static void writeEmptyRoot(const IndexPageFormat& fmt, IndexPageStore& store,
+                               std::uint32_t page, std::uint32_t tdefPage);
+
+private:
+    struct Step {
+        std::uint32_t page;
+        std::size_t slot;  // child's entry on this page; npos for the tail child
+    };
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+    IndexPage& page(std::uint32_t number);
+    void markDirty(std::uint32_t number) { dirty_[number] = true; }
+    // Root-to-leaf path to the leaf where (key, row) belongs.
+    std::vector<Step> descend(std::span<const std::uint8_t> key, std::uint32_t row);
+    void raiseLastKey(const std::vector<Step>& path, std::span<const std::uint8_t> entry);
+    void splitIfNeeded(std::vector<Step>& path, std::size_t level, bool appended);
+    std::size_t splitPoint(const IndexPage& p, bool appended) const;
+
+    const IndexPageFormat* fmt_;
+    IndexPageStore* store_;
+    std::uint32_t root_;
+    std::uint32_t tdef_;
+    std::unordered_map<std::uint32_t, std::unique_ptr<IndexPage>> cache_;
+    std::unordered_map<std::uint32_t, bool> dirty_;
+};
+
+}  // namespace jet

@@ -1,0 +1,441 @@
+#include "jet/indexkey.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "jet/error.h"
+#include "jet/sortorder.h"
+
+namespace jet {
+namespace {
+
+constexpr std::uint8_t kAscValue = 0x7F;
+constexpr std::uint8_t kDescValue = 0x80;
+constexpr std::uint8_t kAscNull = 0x00;
+constexpr std::uint8_t kDescNull = 0xFF;
+
+constexpr std::size_t kMaxIndexedChars = 255;
+constexpr std::uint8_t kEndText = 0x01;
+constexpr std::uint8_t kEndValue = 0x00;
+constexpr std::uint8_t kExtraPlaceholder = 0x02;
+
+__extension__ typedef unsigned __int128 U128;
+
+void invert(std::vector<std::uint8_t>& out, std::size_t from) {
+    for (std::size_t i = from; i < out.size(); ++i) out[i] = static_cast<std::uint8_t>(~out[i]);
+}
+
+[[noreturn]] void cannotHold(ColumnType type, const Value& value) {
+    throw Error(Error::Kind::Conversion, std::string("index key: the value '") + value.toString() +
+                                             "' cannot be held by a " + columnTypeName(type) +
+                                             " column");
+}
+
+std::int64_t integerOf(ColumnType type, const Value& v, std::int64_t lo, std::int64_t hi) {
+    std::int64_t n = 0;
+    if (v.is<std::int64_t>()) {
+        n = v.as<std::int64_t>();
+    } else if (v.is<bool>()) {
+        n = v.as<bool>() ? -1 : 0;
+    } else if (v.is<double>()) {
+        double d = v.as<double>();
+        if (!(d >= static_cast<double>(lo) && d <= static_cast<double>(hi)) || d != std::trunc(d))
+            cannotHold(type, v);
+        n = static_cast<std::int64_t>(d);
+    } else {
+        cannotHold(type, v);
+    }
+    if (n < lo || n > hi) cannotHold(type, v);
+    return n;
+}
+
+double doubleOf(ColumnType type, const Value& v) {
+    if (v.is<double>()) return v.as<double>();
+    if (v.is<std::int64_t>()) return static_cast<double>(v.as<std::int64_t>());
+    if (v.is<DateTime>()) return v.as<DateTime>().days;
+    if (v.is<Currency>()) return static_cast<double>(v.as<Currency>().scaled) / 10000.0;
+    cannotHold(type, v);
+}
+
+void appendBigEndian(std::vector<std::uint8_t>& out, std::uint64_t bits, int width) {
+    for (int i = width - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+}
+
+void appendInteger(std::vector<std::uint8_t>& out, std::int64_t n, int width, bool asc) {
+    const std::size_t from = out.size();
+    appendBigEndian(out, static_cast<std::uint64_t>(n), width);
+    out[from] ^= 0x80;
+    if (!asc) invert(out, from);
+}
+
+void appendFloat(std::vector<std::uint8_t>& out, std::uint64_t bits, int width, bool asc) {
+    const std::size_t from = out.size();
+    appendBigEndian(out, bits, width);
+    const bool negative = (out[from] & 0x80) != 0;
+    if (!negative) out[from] ^= 0x80;
+    if (negative == asc) invert(out, from);
+}
+
+void appendSegmented(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::size_t size,
+                     bool asc) {
+    std::size_t pos = 0;
+    while (size - pos > 8) {
+        const std::size_t from = out.size();
+        out.insert(out.end(), data + pos, data + pos + 8);
+        if (!asc) invert(out, from);
+        out.push_back(9);
+        pos += 8;
+    }
+    if (pos < size) {
+        const std::size_t from = out.size();
+        const std::size_t n = size - pos;
+        out.insert(out.end(), data + pos, data + size);
+        out.insert(out.end(), 8 - n, 0);
+        out.push_back(static_cast<std::uint8_t>(n));
+        if (!asc) invert(out, from);
+    }
+}
+
+U128 magnitudeOf(const Decimal& d) {
+    U128 m = 0;
+    for (std::uint8_t b : d.magnitude) m = (m << 8) | b;
+    return m;
+}
+
+// The 16-byte magnitude of a value at the column's scale.
+U128 scaledMagnitude(const Decimal& d, std::uint8_t scale, const Value& v) {
+    U128 m = magnitudeOf(d);
+    const U128 limit = ~U128{0} / 10;
+    for (int s = d.scale; s < scale; ++s) {
+        if (m > limit) cannotHold(ColumnType::Numeric, v);
+        m *= 10;
+    }
+    for (int s = scale; s < d.scale; ++s) {
+        const bool roundUp = (m % 10) >= 5;
+        m = m / 10 + (roundUp ? 1 : 0);
+    }
+    return m;
+}
+
+void appendDecimal(std::vector<std::uint8_t>& out, const KeyColumn& col, const Value& v) {
+    U128 m = 0;
+    bool negative = false;
+    if (v.is<Decimal>()) {
+        m = scaledMagnitude(v.as<Decimal>(), col.scale, v);
+        negative = v.as<Decimal>().negative && m != 0;
+    } else if (v.is<std::int64_t>()) {
+        const std::int64_t n = v.as<std::int64_t>();
+        negative = n < 0;
+        Decimal d;
+        std::uint64_t a =
+            negative ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
+        for (int i = 15; i >= 8; --i, a >>= 8) d.magnitude[i] = static_cast<std::uint8_t>(a);
+        m = scaledMagnitude(d, col.scale, v);
+    } else {
+        cannotHold(ColumnType::Numeric, v);
+    }
+    const std::size_t from = out.size();
+    out.push_back(negative ? 0x80 : 0x00);
+    for (int i = 15; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(m >> (8 * i)));
+    if (negative == col.ascending) invert(out, from);
+    out[from] = negative ? 0x00 : 0xFF;
+}
+
+// --- Jet 4 text ---------------------------------------------------------------
+
+// Accent codes, one per inline character, plus how many characters they cover.
+struct ExtraCodes {
+    std::vector<std::uint8_t> bytes;
+    std::size_t chars = 0;
+    std::size_t unprintablePrefix = 0;  // a modifier with no earlier code to modify
+    bool used = false;
+};
+
+void addExtra(ExtraCodes& extra, std::size_t charPos, const sortorder::CharCode& code) {
+    extra.used = true;
+    if (extra.chars < charPos) {
+        extra.bytes.insert(extra.bytes.end(), charPos - extra.chars, kExtraPlaceholder);
+        extra.chars = charPos;
+    }
+    if (code.cls != sortorder::CharClass::UnprintableModifier) {
+        extra.bytes.insert(extra.bytes.end(), code.extraCodes, code.extraCodes + code.extraLen);
+        ++extra.chars;
+    } else if (!extra.bytes.empty()) {
+        extra.bytes.back() = static_cast<std::uint8_t>(extra.bytes.back() + code.extraCodes[0]);
+    } else {
+        extra.bytes.push_back(code.extraCodes[0]);
+        extra.unprintablePrefix = 1;
+    }
+}
+
+void appendJet4Text(std::vector<std::uint8_t>& out, std::u16string_view text, bool asc) {
+    const std::size_t from = out.size();
+    ExtraCodes extra;
+    std::vector<std::uint8_t> unprintable;
+    std::vector<std::uint8_t> crazy;
+    std::size_t charPos = 0;
+    for (char16_t c : text) {
+        const sortorder::CharCode& code = sortorder::jet4(c);
+        const std::size_t pos = charPos;
+        if (code.inlineLen != 0) {
+            out.insert(out.end(), code.inlineCodes, code.inlineCodes + code.inlineLen);
+            charPos += code.elements;
+        }
+        if (code.cls == sortorder::CharClass::Simple) continue;
+        if (code.extraLen != 0) addExtra(extra, pos, code);
+        if (code.unprintLen != 0) {
+            // The tag counts positions in the accent codes as they stand, plus
+            // the characters they do not cover yet.
+            std::size_t tagPos = pos;
+            if (extra.used)
+                tagPos = extra.bytes.size() + (pos - extra.chars) - extra.unprintablePrefix;
+            const unsigned tag = (7 + 4 * static_cast<unsigned>(tagPos)) | 0x8000;
+            unprintable.push_back(static_cast<std::uint8_t>(tag >> 8));
+            unprintable.push_back(static_cast<std::uint8_t>(tag));
+            unprintable.push_back(0x06);
+            unprintable.insert(unprintable.end(), code.unprintCodes,
+                               code.unprintCodes + code.unprintLen);
+        }
+        if (code.crazy != 0) crazy.push_back(code.crazy);
+    }
+    out.push_back(kEndText);
+
+    while (!extra.bytes.empty() && extra.bytes.back() <= kExtraPlaceholder) extra.bytes.pop_back();
+    const bool hasUnprintable = !unprintable.empty();
+    const bool hasCrazy = !crazy.empty();
+    out.insert(out.end(), extra.bytes.begin(), extra.bytes.end());
+    if (hasCrazy || hasUnprintable) {
+        out.push_back(kEndText);
+        out.push_back(kEndText);
+        if (hasCrazy) {
+            while (!crazy.empty() && crazy.back() == 3) crazy.pop_back();
+            // Three 2-bit flags to a byte, under a 0x80 marker.
+            for (std::size_t i = 0; i < crazy.size(); i += 3) {
+                std::uint8_t b = 0x80;
+                for (std::size_t k = 0; k < 3 && i + k < crazy.size(); ++k)
+                    b = static_cast<std::uint8_t>(b | (crazy[i + k] << (2 * (2 - k))));
+                out.push_back(b);
+            }
+            for (std::uint8_t b : {0xFF, 0x02, 0x80, 0xFF, 0x80}) out.push_back(b);
+            if (hasUnprintable) out.push_back(0xFF);
+        }
+        if (hasUnprintable) {
+            out.push_back(kEndText);
+            out.insert(out.end(), unprintable.begin(), unprintable.end());
+        }
+    }
+    if (!asc) {
+        out.push_back(kEndValue);
+        invert(out, from);
+    }
+    out.push_back(kEndValue);
+}
+
+// --- Jet 3 text ---------------------------------------------------------------
+
+void appendJet3Text(std::vector<std::uint8_t>& out, std::u16string_view text, bool asc) {
+    const std::size_t from = out.size();
+    std::vector<std::uint8_t> nibbles;
+    std::size_t significant = 0;
+    for (char16_t c : text) {
+        const sortorder::CharCode& code = sortorder::jet3(c);
+        out.insert(out.end(), code.inlineCodes, code.inlineCodes + code.inlineLen);
+        if (code.cls == sortorder::CharClass::Simple) continue;
+        if (code.cls == sortorder::CharClass::Significant) {
+            ++significant;
+            continue;
+        }
+        if (code.extraLen == 0) continue;
+        if (nibbles.empty()) nibbles.push_back(0);
+        nibbles.insert(nibbles.end(), significant, kExtraPlaceholder);
+        nibbles.push_back(code.extraCodes[0] & 0x0F);
+        significant = 0;
+    }
+    if (nibbles.empty()) {
+        out.push_back(kEndValue);
+    } else {
+        nibbles.push_back(0);
+        for (std::size_t i = 0; i < nibbles.size(); i += 2) {
+            const std::uint8_t lo = i + 1 < nibbles.size() ? nibbles[i + 1] : 0;
+            out.push_back(static_cast<std::uint8_t>((nibbles[i] << 4) | lo));
+        }
+    }
+    if (!asc) invert(out, from);
+}
+
+// UTF-8 to UTF-16; malformed sequences become U+FFFD.
+std::u16string utf16Of(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto b0 = static_cast<unsigned char>(s[i]);
+        char32_t cp = 0xFFFD;
+        std::size_t len = 1;
+        auto cont = [&](std::size_t k) {
+            return i + k < s.size() && (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        };
+        auto bits = [&](std::size_t k) { return static_cast<char32_t>(s[i + k] & 0x3F); };
+        if (b0 < 0x80) {
+            cp = b0;
+        } else if (b0 >= 0xC2 && b0 < 0xE0 && cont(1)) {
+            cp = (static_cast<char32_t>(b0 & 0x1F) << 6) | bits(1);
+            len = 2;
+        } else if (b0 >= 0xE0 && b0 < 0xF0 && cont(1) && cont(2)) {
+            cp = (static_cast<char32_t>(b0 & 0x0F) << 12) | (bits(1) << 6) | bits(2);
+            len = 3;
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+        } else if (b0 >= 0xF0 && b0 < 0xF5 && cont(1) && cont(2) && cont(3)) {
+            cp = (static_cast<char32_t>(b0 & 0x07) << 18) | (bits(1) << 12) | (bits(2) << 6) |
+                 bits(3);
+            len = 4;
+            if (cp < 0x10000 || cp > 0x10FFFF) cp = 0xFFFD;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+}  // namespace
+
+bool isSupportedTextSortOrder(Version, std::uint16_t sortOrder) {
+    // 0 appears in some older definitions and means the database default, General.
+    return sortOrder == 0x0409 || sortOrder == 0;
+}
+
+void appendTextKey(std::vector<std::uint8_t>& out, Version version, std::u16string_view text,
+                   bool ascending) {
+    if (text.size() > kMaxIndexedChars) text = text.substr(0, kMaxIndexedChars);
+    while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+    if (version == Version::Jet4)
+        appendJet4Text(out, text, ascending);
+    else
+        appendJet3Text(out, text, ascending);
+}
+
+void appendKeyValue(std::vector<std::uint8_t>& out, Version version, const KeyColumn& col,
+                    const Value& v) {
+    const bool asc = col.ascending;
+    if (col.type == ColumnType::Boolean) {
+        // Yes/No has no Null: a missing value is No.
+        bool yes = false;
+        if (v.is<bool>())
+            yes = v.as<bool>();
+        else if (v.is<std::int64_t>())
+            yes = v.as<std::int64_t>() != 0;
+        else if (!v.isNull())
+            cannotHold(col.type, v);
+        out.push_back(asc ? kAscValue : kDescValue);
+        out.push_back((yes == asc) ? 0x00 : 0xFF);
+        return;
+    }
+    if (v.isNull()) {
+        out.push_back(asc ? kAscNull : kDescNull);
+        return;
+    }
+    out.push_back(asc ? kAscValue : kDescValue);
+    switch (col.type) {
+        case ColumnType::Byte:
+            out.push_back(static_cast<std::uint8_t>(integerOf(col.type, v, 0, 255)));
+            if (!asc) out.back() = static_cast<std::uint8_t>(~out.back());
+            return;
+        case ColumnType::Integer:
+            appendInteger(out, integerOf(col.type, v, -32768, 32767), 2, asc);
+            return;
+        case ColumnType::Long:
+            appendInteger(out,
+                          integerOf(col.type, v, std::numeric_limits<std::int32_t>::min(),
+                                    std::numeric_limits<std::int32_t>::max()),
+                          4, asc);
+            return;
+        case ColumnType::Currency: {
+            std::int64_t scaled = 0;
+            if (v.is<Currency>()) {
+                scaled = v.as<Currency>().scaled;
+            } else if (v.is<std::int64_t>()) {
+                const std::int64_t n = v.as<std::int64_t>();
+                if (n > std::numeric_limits<std::int64_t>::max() / 10000 ||
+                    n < std::numeric_limits<std::int64_t>::min() / 10000)
+                    cannotHold(col.type, v);
+                scaled = n * 10000;
+            } else if (v.is<double>()) {
+                const double d = std::round(v.as<double>() * 10000.0);
+                if (!(std::fabs(d) < 9.2e18)) cannotHold(col.type, v);
+                scaled = static_cast<std::int64_t>(d);
+            } else {
+                cannotHold(col.type, v);
+            }
+            appendInteger(out, scaled, 8, asc);
+            return;
+        }
+        case ColumnType::Single: {
+            const float f = static_cast<float>(doubleOf(col.type, v));
+            std::uint32_t bits;
+            std::memcpy(&bits, &f, sizeof bits);
+            appendFloat(out, bits, 4, asc);
+            return;
+        }
+        case ColumnType::Double:
+        case ColumnType::DateTime: {
+            const double d = doubleOf(col.type, v);
+            std::uint64_t bits;
+            std::memcpy(&bits, &d, sizeof bits);
+            appendFloat(out, bits, 8, asc);
+            return;
+        }
+        case ColumnType::Numeric:
+            appendDecimal(out, col, v);
+            return;
+        case ColumnType::Guid: {
+            if (!v.is<Guid>()) cannotHold(col.type, v);
+            const Guid& g = v.as<Guid>();
+            appendSegmented(out, g.data(), g.size(), asc);
+            return;
+        }
+        case ColumnType::Binary: {
+            if (!v.is<Bytes>()) cannotHold(col.type, v);
+            const Bytes& b = v.as<Bytes>();
+            appendSegmented(out, b.data(), b.size(), asc);
+            return;
+        }
+        case ColumnType::Text:
+        case ColumnType::Memo: {
+            if (!isSupportedTextSortOrder(version, col.sortOrder))
+                throw Error(Error::Kind::Unsupported, "index key: text sort order " +
+                                                          std::to_string(col.sortOrder) +
+                                                          " is not supported (only General)");
+            std::u16string text;
+            if (v.is<std::string>())
+                text = utf16Of(v.as<std::string>());
+            else
+                text = utf16Of(v.toString());
+            appendTextKey(out, version, text, asc);
+            return;
+        }
+        default:
+            throw Error(Error::Kind::Unsupported, std::string("index key: a ") +
+                                                      columnTypeName(col.type) +
+                                                      " column cannot be indexed");
+    }
+}
+
+std::vector<std::uint8_t> encodeKey(Version version, const std::vector<KeyColumn>& columns,
+                                    const std::vector<const Value*>& values) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        static const Value kNull;
+        appendKeyValue(out, version, columns[i],
+                       i < values.size() && values[i] ? *values[i] : kNull);
+    }
+    return out;
+}
+
+}  // namespace jet

@@ -1,0 +1,245 @@
+#include "jet/indexpage.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "jet/error.h"
+
+namespace jet {
+namespace {
+
+std::uint32_t le32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+void putLe32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+std::uint32_t be32(const std::uint8_t* p) {
+    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+           (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
+}
+void putBe32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+}
+
+[[noreturn]] void corrupt(std::uint32_t page, const std::string& what) {
+    throw Error(Error::Kind::Corrupt, "index page " + std::to_string(page) + ": " + what);
+}
+
+}  // namespace
+
+const IndexPageFormat& IndexPageFormat::jet3() {
+    static const IndexPageFormat f{2048, 8, 12, 16, 20, 1, 21, 22, 226, 248};
+    return f;
+}
+
+const IndexPageFormat& IndexPageFormat::jet4() {
+    static const IndexPageFormat f{4096, 12, 16, 20, 24, 2, 26, 27, 453, 480};
+    return f;
+}
+
+std::uint32_t IndexPage::rowPointer(std::size_t i) const {
+    auto e = entry(i);
+    return be32(e.data() + e.size() - trailer());
+}
+
+std::uint32_t IndexPage::child(std::size_t i) const {
+    auto e = entry(i);
+    return be32(e.data() + e.size() - 4);
+}
+
+void IndexPage::insert(std::size_t i, std::span<const std::uint8_t> e) {
+    // The shared prefix can only shrink: to what the new entry shares with any
+    // one of the others.
+    if (shared_ != kUnknown && !empty()) {
+        auto other = entry(0);
+        std::size_t k = 0;
+        const std::size_t limit = std::min(shared_, e.size() - (leaf ? 1 : 5));
+        while (k < limit && e[k] == other[k]) ++k;
+        shared_ = k;
+    } else {
+        shared_ = kUnknown;
+    }
+    const std::size_t at = begin(i);
+    bytes_.insert(bytes_.begin() + static_cast<std::ptrdiff_t>(at), e.begin(), e.end());
+    ends_.insert(ends_.begin() + static_cast<std::ptrdiff_t>(i), static_cast<std::uint32_t>(at));
+    for (std::size_t k = i; k < ends_.size(); ++k) ends_[k] += static_cast<std::uint32_t>(e.size());
+}
+
+void IndexPage::erase(std::size_t i) {
+    const std::size_t b = begin(i);
+    const std::size_t n = ends_[i] - b;
+    bytes_.erase(bytes_.begin() + static_cast<std::ptrdiff_t>(b),
+                 bytes_.begin() + static_cast<std::ptrdiff_t>(b + n));
+    ends_.erase(ends_.begin() + static_cast<std::ptrdiff_t>(i));
+    for (std::size_t k = i; k < ends_.size(); ++k) ends_[k] -= static_cast<std::uint32_t>(n);
+    shared_ = kUnknown;
+}
+
+void IndexPage::replace(std::size_t i, std::span<const std::uint8_t> e) {
+    erase(i);
+    insert(i, e);
+}
+
+void IndexPage::clear() {
+    bytes_.clear();
+    ends_.clear();
+    shared_ = kUnknown;
+}
+
+void IndexPage::moveTail(std::size_t from, IndexPage& other) {
+    if (from >= size()) return;
+    const std::size_t b = begin(from);
+    const auto base = static_cast<std::uint32_t>(other.bytes_.size());
+    other.bytes_.insert(other.bytes_.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(b),
+                        bytes_.end());
+    for (std::size_t k = from; k < ends_.size(); ++k)
+        other.ends_.push_back(base + ends_[k] - static_cast<std::uint32_t>(b));
+    bytes_.resize(b);
+    ends_.resize(from);
+    shared_ = kUnknown;
+    other.shared_ = kUnknown;
+}
+
+std::size_t IndexPage::prefixLength(const IndexPageFormat& fmt) const {
+    if (size() < 2) return 0;
+    return std::min<std::size_t>(sharedPrefix(), fmt.maxPrefix());
+}
+
+std::size_t IndexPage::sharedPrefix() const {
+    if (shared_ != kUnknown) return shared_;
+    if (empty()) return kUnknown;
+    auto first = entry(0);
+    // Never into the row byte (the last byte before the child page on nodes).
+    std::size_t limit = first.size() - (leaf ? 1 : 5);
+    for (std::size_t i = 1; i < size() && limit > 0; ++i) {
+        auto e = entry(i);
+        limit = std::min(limit, e.size() - (leaf ? 1 : 5));
+        std::size_t k = 0;
+        while (k < limit && e[k] == first[k]) ++k;
+        limit = k;
+    }
+    shared_ = limit;
+    return limit;
+}
+
+std::size_t IndexPage::encodedBytes(const IndexPageFormat& fmt) const {
+    if (size() < 2) return dataBytes();
+    return dataBytes() - (size() - 1) * prefixLength(fmt);
+}
+
+bool IndexPage::fits(const IndexPageFormat& fmt) const {
+    if (dataBytes() <= fmt.capacity()) return true;
+    return encodedBytes(fmt) <= fmt.capacity();
+}
+
+std::vector<std::uint8_t> makeIndexEntry(std::span<const std::uint8_t> key,
+                                         std::uint32_t rowPointer) {
+    std::vector<std::uint8_t> e(key.size() + 4);
+    std::copy(key.begin(), key.end(), e.begin());
+    putBe32(e.data() + key.size(), rowPointer);
+    return e;
+}
+
+std::vector<std::uint8_t> makeNodeEntry(std::span<const std::uint8_t> key, std::uint32_t rowPointer,
+                                        std::uint32_t child) {
+    std::vector<std::uint8_t> e(key.size() + 8);
+    std::copy(key.begin(), key.end(), e.begin());
+    putBe32(e.data() + key.size(), rowPointer);
+    putBe32(e.data() + key.size() + 4, child);
+    return e;
+}
+
+int compareEntries(std::span<const std::uint8_t> keyA, std::uint32_t rowA,
+                   std::span<const std::uint8_t> keyB, std::uint32_t rowB) {
+    const std::size_t n = std::min(keyA.size(), keyB.size());
+    if (n != 0) {
+        const int c = std::memcmp(keyA.data(), keyB.data(), n);
+        if (c != 0) return c < 0 ? -1 : 1;
+    }
+    if (keyA.size() != keyB.size()) return keyA.size() < keyB.size() ? -1 : 1;
+    if (rowA != rowB) return rowA < rowB ? -1 : 1;
+    return 0;
+}
+
+IndexPage readIndexPage(const IndexPageFormat& fmt, std::span<const std::uint8_t> image,
+                        std::uint32_t pageNumber) {
+    if (image.size() < fmt.pageSize) corrupt(pageNumber, "short page");
+    const std::uint8_t* p = image.data();
+    if ((p[0] != kIndexLeafPage && p[0] != kIndexNodePage) || p[1] != 0x01)
+        corrupt(pageNumber, "not an index page (type " + std::to_string(p[0]) + ")");
+    IndexPage page;
+    page.leaf = p[0] == kIndexLeafPage;
+    page.tdefPage = le32(p + 4);
+    page.prev = le32(p + fmt.prevOffset);
+    page.next = le32(p + fmt.nextOffset);
+    page.tail = le32(p + fmt.tailOffset);
+    std::size_t prefix = p[fmt.prefixOffset];
+    if (fmt.prefixWidth == 2) prefix |= static_cast<std::size_t>(p[fmt.prefixOffset + 1]) << 8;
+
+    const std::uint8_t* mask = p + fmt.maskOffset;
+    const std::uint8_t* data = p + fmt.entriesOffset;
+    const std::size_t capacity = fmt.capacity();
+    const std::size_t minEntry = page.leaf ? 5 : 9;
+    std::size_t start = 0;
+    std::vector<std::uint8_t> whole;
+    for (std::size_t byte = 0; byte < fmt.maskSize; ++byte) {
+        if (mask[byte] == 0) continue;
+        for (int bit = 0; bit < 8; ++bit) {
+            if ((mask[byte] & (1u << bit)) == 0) continue;
+            const std::size_t end = byte * 8 + static_cast<std::size_t>(bit);
+            if (end > capacity) corrupt(pageNumber, "entry bitmap runs past the page");
+            if (end <= start) corrupt(pageNumber, "empty entry");
+            whole.clear();
+            if (page.empty()) {
+                if (prefix > end - start) corrupt(pageNumber, "prefix longer than the first entry");
+            } else {
+                auto first = page.entry(0);
+                whole.assign(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(prefix));
+            }
+            whole.insert(whole.end(), data + start, data + end);
+            if (whole.size() < minEntry)
+                corrupt(pageNumber, "entry of " + std::to_string(whole.size()) + " bytes");
+            page.insert(page.size(), whole);
+            start = end;
+        }
+    }
+    if (!page.leaf && page.empty() && page.tail == 0)
+        corrupt(pageNumber, "node page without children");
+    return page;
+}
+
+void writeIndexPage(const IndexPageFormat& fmt, const IndexPage& page,
+                    std::span<std::uint8_t> image) {
+    std::uint8_t* p = image.data();
+    std::memset(p, 0, fmt.pageSize);
+    const std::size_t prefix = page.prefixLength(fmt);
+    p[0] = page.leaf ? kIndexLeafPage : kIndexNodePage;
+    p[1] = 0x01;
+    putLe32(p + 4, page.tdefPage);
+    putLe32(p + fmt.prevOffset, page.prev);
+    putLe32(p + fmt.nextOffset, page.next);
+    putLe32(p + fmt.tailOffset, page.tail);
+    p[fmt.prefixOffset] = static_cast<std::uint8_t>(prefix);
+    if (fmt.prefixWidth == 2) p[fmt.prefixOffset + 1] = static_cast<std::uint8_t>(prefix >> 8);
+    p[fmt.nodeFlagOffset] = page.leaf ? 0 : 1;
+
+    std::uint8_t* mask = p + fmt.maskOffset;
+    std::uint8_t* data = p + fmt.entriesOffset;
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < page.size(); ++i) {
+        auto e = page.entry(i);
+        const std::size_t skip = i == 0 ? 0 : prefix;
+        const std::size_t n = e.size() - skip;
+        if (pos + n > fmt.capacity()) throw Error(Error::Kind::Invalid, "index page overfull");
+        std::memcpy(data + pos, e.data() + skip, n);
+        pos += n;
+        mask[pos / 8] = static_cast<std::uint8_t>(mask[pos / 8] | (1u << (pos % 8)));
+    }
+    const std::size_t free = fmt.pageSize - fmt.entriesOffset - pos;
+    p[2] = static_cast<std::uint8_t>(free);
+    p[3] = static_cast<std::uint8_t>(free >> 8);
+}
+
+}  // namespace jet

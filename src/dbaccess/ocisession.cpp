@@ -1,11 +1,535 @@
+// The Oracle driver: plain SQL over the Oracle Call Interface, loaded at run
+// time, with array fetch. Each column is defined in the form that keeps its
+// value exact: NUMBER in Oracle's own variable-length format (decoded here),
+// DATE as its seven bytes, TIMESTAMPs through datetime descriptors, binary
+// floats as IEEE values, text as UTF-8 (the environment's character set for
+// both CHAR and NCHAR data), LOBs through locators read to their end, and LONG
+// and LONG RAW piece by piece.
+
+#include <QByteArray>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "dbaccess/ociapi.h"
+#include "dbaccess/ocilibrary.h"
+#include "dbaccess/ocinumber.h"
 #include "dbaccess/oracledriver.h"
 
 namespace dbaccess {
 
-// Interim: the run-time loaded Oracle Call Interface driver follows.
-std::shared_ptr<OracleSession> openOciSession(const QString&, const QString&, const QString&)
-{
-    throw TOracleError(QStringLiteral("This build cannot reach Oracle servers yet"));
+namespace {
+
+using namespace oci;
+
+constexpr size_t kBatchBytes = 1 << 20;  // buffer budget of one array fetch
+constexpr ub4 kMaxBatchRows = 500;
+constexpr oraub8 kLobChunkBytes = 1 << 18;
+constexpr oraub8 kLobChunkChars = 1 << 16;
+constexpr ub4 kLongPiece = 1 << 16;
+constexpr sb4 kTruncated = 1406;  // ORA-01406: fetched column value was truncated
+
+// The error handle's first record, as "ORA-nnnnn: text".
+QString errorText(const Api& api, void* handle, ub4 type, sb4* code = nullptr) {
+    OraText buffer[3072] = {};
+    sb4 errorCode = 0;
+    if (api.errorGet(handle, 1, nullptr, &errorCode, buffer, sizeof buffer, type) != OCI_SUCCESS)
+        return QStringLiteral("Unknown Oracle client error");
+    if (code) *code = errorCode;
+    return QString::fromUtf8(reinterpret_cast<const char*>(buffer)).trimmed();
+}
+
+class Environment {
+public:
+    Environment() : api_(oci::api()) {
+        const sword rc = api_.envNlsCreate(&env_, OCI_THREADED, nullptr, nullptr, nullptr, nullptr,
+                                           0, nullptr, AL32UTF8, AL32UTF8);
+        if (rc != OCI_SUCCESS && rc != OCI_SUCCESS_WITH_INFO) {
+            const QString detail = env_ ? errorText(api_, env_, OCI_HTYPE_ENV) : QString();
+            if (env_) api_.handleFree(env_, OCI_HTYPE_ENV);
+            env_ = nullptr;
+            throw TOracleError(QStringLiteral("The Oracle client could not set up its "
+                                              "environment (is ORACLE_HOME or the client's "
+                                              "message files missing?) %1")
+                                   .arg(detail)
+                                   .trimmed());
+        }
+        void* error = nullptr;
+        if (api_.handleAlloc(env_, &error, OCI_HTYPE_ERROR, 0, nullptr) != OCI_SUCCESS) {
+            api_.handleFree(env_, OCI_HTYPE_ENV);
+            throw TOracleError(QStringLiteral("The Oracle client could not allocate a handle"));
+        }
+        error_ = static_cast<OCIError*>(error);
+    }
+    ~Environment() {
+        api_.handleFree(error_, OCI_HTYPE_ERROR);
+        api_.handleFree(env_, OCI_HTYPE_ENV);
+    }
+    Environment(const Environment&) = delete;
+    Environment& operator=(const Environment&) = delete;
+
+    const Api& api() const { return api_; }
+    OCIEnv* env() const { return env_; }
+    OCIError* error() const { return error_; }
+
+    // Throws on anything but success; a warning passes unless data was cut.
+    void check(sword rc) const {
+        if (rc == OCI_SUCCESS) return;
+        if (rc == OCI_SUCCESS_WITH_INFO) {
+            sb4 code = 0;
+            const QString text = errorText(api_, error_, OCI_HTYPE_ERROR, &code);
+            if (code != kTruncated) return;
+            throw TOracleError(text);
+        }
+        if (rc == OCI_ERROR) throw TOracleError(errorText(api_, error_, OCI_HTYPE_ERROR));
+        if (rc == OCI_INVALID_HANDLE)
+            throw TOracleError(QStringLiteral("Oracle client call on an invalid handle"));
+        throw TOracleError(QStringLiteral("Oracle client call failed with status %1").arg(rc));
+    }
+
+private:
+    const Api& api_;
+    OCIEnv* env_ = nullptr;
+    OCIError* error_ = nullptr;
+};
+
+enum class Form : std::uint8_t {
+    Number,
+    Text,
+    Date,
+    Timestamp,
+    BinaryFloat,
+    BinaryDouble,
+    Raw,
+    Clob,
+    Blob,
+    LongText,
+    LongRaw
+};
+
+struct Column {
+    QString name;
+    Form form = Form::Text;
+    ub2 oracleType = 0;
+    ub1 charsetForm = SQLCS_IMPLICIT;
+    ub4 descriptorType = 0;  // timestamps and LOBs: one descriptor per batch row
+    sb4 width = 0;           // bytes per row in data
+    std::vector<char> data;
+    std::vector<sb2> indicators;
+    std::vector<ub2> lengths;
+    std::vector<void*> descriptors;
+    OCIDefine* define = nullptr;
+    // LONG and LONG RAW arrive through a callback, one piece at a time.
+    QByteArray longValue;
+    ub4 longUsed = 0;
+    ub4 longPiece = 0;
+    sb2 longIndicator = 0;
+    ub2 longCode = 0;
+};
+
+sb4 longPieceCallback(void* context, OCIDefine*, ub4, void** buffer, ub4** length, ub1* piece,
+                      void** indicator, ub2** code) {
+    auto* column = static_cast<Column*>(context);
+    if (*piece == OCI_FIRST_PIECE || *piece == OCI_ONE_PIECE) {
+        column->longValue.clear();
+        column->longUsed = 0;
+        *piece = OCI_FIRST_PIECE;
+    } else {
+        column->longUsed += column->longPiece;
+        *piece = OCI_NEXT_PIECE;
+    }
+    column->longValue.resize(qsizetype(column->longUsed) + kLongPiece);
+    column->longPiece = kLongPiece;
+    column->longIndicator = 0;
+    *buffer = column->longValue.data() + column->longUsed;
+    *length = &column->longPiece;
+    *indicator = &column->longIndicator;
+    *code = &column->longCode;
+    return OCI_CONTINUE;
+}
+
+class OciSession;
+
+class OciResult final : public OracleResult {
+public:
+    OciResult(std::shared_ptr<OciSession> session, const QString& sql);
+    ~OciResult() override;
+
+    const std::vector<TOracleColumn>& columns() const override { return described_; }
+    bool fetch(std::vector<TOracleValue>& row) override;
+
+private:
+    void describe();
+    void fetchBatch();
+    TOracleValue cell(Column& column, size_t r);
+    TOracleValue readLob(Column& column, size_t r);
+
+    std::shared_ptr<OciSession> session_;
+    const Environment& environment_;
+    OCIStmt* statement_ = nullptr;
+    std::vector<Column> columns_;
+    std::vector<TOracleColumn> described_;
+    ub4 batchRows_ = 1;
+    ub4 fetched_ = 0;
+    ub4 position_ = 0;
+    bool exhausted_ = false;
+};
+
+class OciSession final : public OracleSession, public std::enable_shared_from_this<OciSession> {
+public:
+    OciSession(const QString& database, const QString& user, const QString& password) {
+        const QByteArray u = user.toUtf8();
+        const QByteArray p = password.toUtf8();
+        const QByteArray d = database.toUtf8();
+        environment_.check(environment_.api().logon2(
+            environment_.env(), environment_.error(), &service_,
+            reinterpret_cast<const OraText*>(u.constData()), ub4(u.size()),
+            reinterpret_cast<const OraText*>(p.constData()), ub4(p.size()),
+            reinterpret_cast<const OraText*>(d.constData()), ub4(d.size()), OCI_DEFAULT));
+    }
+    ~OciSession() override {
+        if (service_) environment_.api().logoff(service_, environment_.error());
+    }
+
+    std::unique_ptr<OracleResult> query(const QString& sql) override {
+        return std::make_unique<OciResult>(shared_from_this(), sql);
+    }
+
+    const Environment& environment() const { return environment_; }
+    OCISvcCtx* service() const { return service_; }
+
+private:
+    Environment environment_;
+    OCISvcCtx* service_ = nullptr;
+};
+
+OciResult::OciResult(std::shared_ptr<OciSession> session, const QString& sql)
+    : session_(std::move(session)), environment_(session_->environment()) {
+    const Api& api = environment_.api();
+    const QByteArray text = sql.toUtf8();
+    environment_.check(api.stmtPrepare2(session_->service(), &statement_, environment_.error(),
+                                        reinterpret_cast<const OraText*>(text.constData()),
+                                        ub4(text.size()), nullptr, 0, OCI_NTV_SYNTAX, OCI_DEFAULT));
+    try {
+        ub2 type = 0;
+        environment_.check(api.attrGet(statement_, OCI_HTYPE_STMT, &type, nullptr,
+                                       OCI_ATTR_STMT_TYPE, environment_.error()));
+        const ub4 iterations = type == OCI_STMT_SELECT ? 0 : 1;
+        environment_.check(api.stmtExecute(session_->service(), statement_, environment_.error(),
+                                           iterations, 0, nullptr, nullptr, OCI_DEFAULT));
+        if (type == OCI_STMT_SELECT)
+            describe();
+        else
+            exhausted_ = true;
+    } catch (...) {
+        // The destructor does not run for a constructor that throws.
+        for (Column& column : columns_)
+            for (void* d : column.descriptors)
+                if (d) api.descriptorFree(d, column.descriptorType);
+        api.stmtRelease(statement_, environment_.error(), nullptr, 0, OCI_DEFAULT);
+        throw;
+    }
+}
+
+OciResult::~OciResult() {
+    const Api& api = environment_.api();
+    for (Column& column : columns_)
+        for (void* d : column.descriptors)
+            if (d) api.descriptorFree(d, column.descriptorType);
+    api.stmtRelease(statement_, environment_.error(), nullptr, 0, OCI_DEFAULT);
+}
+
+void OciResult::describe() {
+    const Api& api = environment_.api();
+    OCIError* error = environment_.error();
+    ub4 count = 0;
+    environment_.check(
+        api.attrGet(statement_, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, error));
+    columns_.resize(count);
+    bool hasLong = false;
+    size_t rowBytes = 0;
+    for (ub4 i = 0; i < count; ++i) {
+        Column& c = columns_[i];
+        void* param = nullptr;
+        environment_.check(api.paramGet(statement_, OCI_HTYPE_STMT, error, &param, i + 1));
+        OraText* name = nullptr;
+        ub4 nameLength = 0;
+        ub2 size = 0;
+        environment_.check(
+            api.attrGet(param, OCI_DTYPE_PARAM, &c.oracleType, nullptr, OCI_ATTR_DATA_TYPE, error));
+        environment_.check(
+            api.attrGet(param, OCI_DTYPE_PARAM, &name, &nameLength, OCI_ATTR_NAME, error));
+        environment_.check(
+            api.attrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, error));
+        environment_.check(api.attrGet(param, OCI_DTYPE_PARAM, &c.charsetForm, nullptr,
+                                       OCI_ATTR_CHARSET_FORM, error));
+        c.name = QString::fromUtf8(reinterpret_cast<const char*>(name), qsizetype(nameLength));
+        api.descriptorFree(param, OCI_DTYPE_PARAM);
+
+        switch (c.oracleType) {
+            case SQLT_NUM:
+            case SQLT_VNU:
+                c.form = Form::Number;
+                c.width = 22;
+                break;
+            case SQLT_DAT:
+                c.form = Form::Date;
+                c.width = 7;
+                break;
+            case SQLT_TIMESTAMP:
+            case SQLT_TIMESTAMP_TZ:
+            case SQLT_TIMESTAMP_LTZ:
+                c.form = Form::Timestamp;
+                c.descriptorType = c.oracleType == SQLT_TIMESTAMP      ? OCI_DTYPE_TIMESTAMP
+                                   : c.oracleType == SQLT_TIMESTAMP_TZ ? OCI_DTYPE_TIMESTAMP_TZ
+                                                                       : OCI_DTYPE_TIMESTAMP_LTZ;
+                c.width = sizeof(void*);
+                break;
+            case SQLT_IBFLOAT:
+                c.form = Form::BinaryFloat;
+                c.width = sizeof(float);
+                break;
+            case SQLT_IBDOUBLE:
+                c.form = Form::BinaryDouble;
+                c.width = sizeof(double);
+                break;
+            case SQLT_BIN:
+                c.form = Form::Raw;
+                c.width = std::max<sb4>(size, 1);
+                break;
+            case SQLT_CLOB:
+            case SQLT_BLOB:
+                c.form = c.oracleType == SQLT_CLOB ? Form::Clob : Form::Blob;
+                c.descriptorType = OCI_DTYPE_LOB;
+                c.width = sizeof(void*);
+                break;
+            case SQLT_LNG:
+            case SQLT_LBI:
+                c.form = c.oracleType == SQLT_LNG ? Form::LongText : Form::LongRaw;
+                hasLong = true;
+                break;
+            default:
+                // Character types, intervals, ROWIDs: the server writes the text.
+                c.form = Form::Text;
+                c.width = std::clamp<sb4>(sb4(size) * 4, 64, 65532);
+                break;
+        }
+        rowBytes += size_t(c.width) + sizeof(sb2) + sizeof(ub2);
+        described_.push_back({c.name, c.form == Form::Blob});
+    }
+
+    // LONG columns are fetched one row at a time, as Oracle requires for piecewise fetch.
+    batchRows_ = hasLong ? 1
+                         : ub4(std::clamp<size_t>(kBatchBytes / std::max<size_t>(rowBytes, 1), 1,
+                                                  kMaxBatchRows));
+    for (ub4 i = 0; i < count; ++i) {
+        Column& c = columns_[i];
+        c.indicators.assign(batchRows_, 0);
+        c.lengths.assign(batchRows_, 0);
+        if (c.form == Form::LongText || c.form == Form::LongRaw) {
+            environment_.check(api.defineByPos(statement_, &c.define, error, i + 1, nullptr,
+                                               SB4MAXVAL, c.oracleType, nullptr, nullptr, nullptr,
+                                               OCI_DYNAMIC_FETCH));
+            environment_.check(api.defineDynamic(c.define, error, &c, &longPieceCallback));
+            continue;
+        }
+        ub2 defineType = SQLT_CHR;
+        switch (c.form) {
+            case Form::Number:
+                defineType = SQLT_VNU;
+                break;
+            case Form::Date:
+                defineType = SQLT_DAT;
+                break;
+            case Form::Timestamp:
+                defineType = c.oracleType;
+                break;
+            case Form::BinaryFloat:
+                defineType = SQLT_BFLOAT;
+                break;
+            case Form::BinaryDouble:
+                defineType = SQLT_BDOUBLE;
+                break;
+            case Form::Raw:
+                defineType = SQLT_BIN;
+                break;
+            case Form::Clob:
+                defineType = SQLT_CLOB;
+                break;
+            case Form::Blob:
+                defineType = SQLT_BLOB;
+                break;
+            default:
+                break;
+        }
+        void* target = nullptr;
+        if (c.descriptorType != 0) {
+            c.descriptors.assign(batchRows_, nullptr);
+            for (void*& d : c.descriptors)
+                environment_.check(
+                    api.descriptorAlloc(environment_.env(), &d, c.descriptorType, 0, nullptr));
+            target = c.descriptors.data();
+        } else {
+            c.data.assign(size_t(c.width) * batchRows_, 0);
+            target = c.data.data();
+        }
+        environment_.check(api.defineByPos(statement_, &c.define, error, i + 1, target, c.width,
+                                           defineType, c.indicators.data(), c.lengths.data(),
+                                           nullptr, OCI_DEFAULT));
+    }
+}
+
+void OciResult::fetchBatch() {
+    const Api& api = environment_.api();
+    const sword rc = api.stmtFetch2(statement_, environment_.error(), batchRows_, OCI_FETCH_NEXT, 0,
+                                    OCI_DEFAULT);
+    if (rc == OCI_NO_DATA)
+        exhausted_ = true;
+    else
+        environment_.check(rc);
+    ub4 rows = 0;
+    environment_.check(api.attrGet(statement_, OCI_HTYPE_STMT, &rows, nullptr,
+                                   OCI_ATTR_ROWS_FETCHED, environment_.error()));
+    fetched_ = std::min(rows, batchRows_);
+    position_ = 0;
+}
+
+bool OciResult::fetch(std::vector<TOracleValue>& row) {
+    if (position_ >= fetched_) {
+        if (exhausted_) return false;
+        fetchBatch();
+        if (fetched_ == 0) return false;
+    }
+    for (size_t i = 0; i < columns_.size(); ++i) row[i] = cell(columns_[i], position_);
+    ++position_;
+    return true;
+}
+
+TOracleValue OciResult::cell(Column& c, size_t r) {
+    if (c.form == Form::LongText || c.form == Form::LongRaw) {
+        if (c.longIndicator == -1) return TOracleValue();
+        c.longValue.resize(qsizetype(c.longUsed + c.longPiece));
+        if (c.form == Form::LongRaw) return TOracleValue::bytes(c.longValue);
+        return TOracleValue::text(QString::fromUtf8(c.longValue));
+    }
+    if (c.indicators[r] == -1) return TOracleValue();
+    const char* data = c.data.data() + size_t(c.width) * r;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    const ub2 length = c.lengths[r];
+    switch (c.form) {
+        case Form::Number: {
+            // SQLT_VNU: a length byte, then the number in Oracle's format.
+            const int size = std::min<int>(bytes[0], 21);
+            if (auto value = decodeOracleNumber(bytes + 1, size)) return *value;
+            throw TOracleError(QStringLiteral("Column %1 holds a NUMBER this program cannot "
+                                              "read")
+                                   .arg(c.name));
+        }
+        case Form::Date: {
+            TOracleDateTime t;
+            t.year = (bytes[0] - 100) * 100 + (bytes[1] - 100);
+            t.month = bytes[2];
+            t.day = bytes[3];
+            t.hour = bytes[4] - 1;
+            t.minute = bytes[5] - 1;
+            t.second = bytes[6] - 1;
+            return TOracleValue::dateTime(t);
+        }
+        case Form::Timestamp: {
+            const Api& api = environment_.api();
+            auto* stamp = static_cast<OCIDateTime*>(c.descriptors[r]);
+            sb2 year = 0;
+            ub1 month = 0, day = 0, hour = 0, minute = 0, second = 0;
+            ub4 fraction = 0;
+            void* env = environment_.env();
+            environment_.check(
+                api.dateTimeGetDate(env, environment_.error(), stamp, &year, &month, &day));
+            environment_.check(api.dateTimeGetTime(env, environment_.error(), stamp, &hour, &minute,
+                                                   &second, &fraction));
+            TOracleDateTime t{year, month, day, hour, minute, second, int(fraction), false, 0};
+            if (c.oracleType == SQLT_TIMESTAMP_TZ) {
+                sb1 zoneHours = 0, zoneMinutes = 0;
+                environment_.check(api.dateTimeGetTimeZoneOffset(env, environment_.error(), stamp,
+                                                                 &zoneHours, &zoneMinutes));
+                const int magnitude = std::abs(zoneHours) * 60 + std::abs(zoneMinutes);
+                t.hasOffset = true;
+                t.offsetMinutes = (zoneHours < 0 || zoneMinutes < 0) ? -magnitude : magnitude;
+            }
+            return TOracleValue::dateTime(t);
+        }
+        case Form::BinaryFloat: {
+            float f = 0;
+            std::memcpy(&f, data, sizeof f);
+            // The float's own shortest text, so 1.1f reads as 1.1 and not 1.100000023841858.
+            if (std::isfinite(f)) {
+                char text[32];
+                const auto end = std::to_chars(text, text + sizeof text, f).ptr;
+                double d = 0;
+                std::from_chars(text, end, d);
+                return TOracleValue::real(d);
+            }
+            return TOracleValue::real(double(f));
+        }
+        case Form::BinaryDouble: {
+            double d = 0;
+            std::memcpy(&d, data, sizeof d);
+            return TOracleValue::real(d);
+        }
+        case Form::Raw:
+            return TOracleValue::bytes(QByteArray(data, length));
+        case Form::Clob:
+        case Form::Blob:
+            return readLob(c, r);
+        default:
+            return TOracleValue::text(QString::fromUtf8(data, length));
+    }
+}
+
+TOracleValue OciResult::readLob(Column& c, size_t r) {
+    const Api& api = environment_.api();
+    auto* locator = static_cast<OCILobLocator*>(c.descriptors[r]);
+    OCISvcCtx* service = session_->service();
+    OCIError* error = environment_.error();
+    oraub8 length = 0;  // bytes for a BLOB, characters for a CLOB
+    environment_.check(api.lobGetLength2(service, error, locator, &length));
+    QByteArray content;
+    if (c.form == Form::Blob) {
+        content.resize(qsizetype(length));
+        oraub8 done = 0;
+        while (done < length) {
+            oraub8 bytes = std::min(kLobChunkBytes, length - done);
+            oraub8 chars = 0;
+            environment_.check(api.lobRead2(service, error, locator, &bytes, &chars, done + 1,
+                                            content.data() + done, length - done, OCI_ONE_PIECE,
+                                            nullptr, nullptr, 0, SQLCS_IMPLICIT));
+            if (bytes == 0) break;
+            done += bytes;
+        }
+        content.resize(qsizetype(done));
+        return TOracleValue::bytes(content);
+    }
+    std::vector<char> buffer(kLobChunkChars * 4);
+    oraub8 done = 0;
+    while (done < length) {
+        oraub8 bytes = 0;
+        oraub8 chars = std::min(kLobChunkChars, length - done);
+        environment_.check(api.lobRead2(service, error, locator, &bytes, &chars, done + 1,
+                                        buffer.data(), buffer.size(), OCI_ONE_PIECE, nullptr,
+                                        nullptr, 0, c.charsetForm));
+        if (chars == 0) break;
+        content.append(buffer.data(), qsizetype(std::min<oraub8>(bytes, buffer.size())));
+        done += chars;
+    }
+    return TOracleValue::text(QString::fromUtf8(content));
+}
+
+}  // namespace
+
+std::shared_ptr<OracleSession> openOciSession(const QString& database, const QString& user,
+                                              const QString& password) {
+    return std::make_shared<OciSession>(database, user, password);
 }
 
 }  // namespace dbaccess

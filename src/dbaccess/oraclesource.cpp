@@ -46,7 +46,6 @@ TOracleCursor::~TOracleCursor() {
 
 void TOracleCursor::close() {
     result_.reset();
-    foldedNames_.clear();
     row_.clear();
     atEnd_ = true;
     moved_ = false;
@@ -55,8 +54,6 @@ void TOracleCursor::close() {
 void TOracleCursor::open() {
     close();
     std::unique_ptr<OracleResult> result = connection_.session().query(query_);
-    for (const TOracleColumn& column : result->columns())
-        foldedNames_.push_back(column.name.toCaseFolded());
     row_.resize(result->columns().size());
     atEnd_ = !result->fetch(row_);
     result_ = std::move(result);
@@ -82,9 +79,12 @@ const std::vector<TOracleColumn>& TOracleCursor::columns() const {
 
 int TOracleCursor::columnIndex(const QString& name) const {
     if (!result_) throw TOracleError(QStringLiteral("The cursor is not open"));
-    const QString folded = name.toCaseFolded();
-    for (size_t i = 0; i < foldedNames_.size(); ++i)
-        if (foldedNames_[i] == folded) return static_cast<int>(i);
+    // Called per value in row loops: no allocation, exact spelling first.
+    const std::vector<TOracleColumn>& list = result_->columns();
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].name == name) return static_cast<int>(i);
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].name.compare(name, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
     throw TOracleError(QStringLiteral("Field '%1' not found").arg(name));
 }
 

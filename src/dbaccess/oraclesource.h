@@ -87,7 +87,6 @@ private:
     TOracleConnection& connection_;
     QString query_;
     std::unique_ptr<OracleResult> result_;
-    std::vector<QString> foldedNames_;
     std::vector<TOracleValue> row_;
     bool atEnd_ = true;
     bool moved_ = false;

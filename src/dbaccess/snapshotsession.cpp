@@ -8,6 +8,8 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <cmath>
+#include <limits>
 
 #include "dbaccess/oracledriver.h"
 
@@ -151,8 +153,10 @@ private:
                 if (storage == SQLITE_INTEGER)
                     return TOracleValue::integer(sqlite3_column_int64(statement_, i));
                 if (storage == SQLITE_FLOAT) {
+                    // An integral NUMBER arrives as an integer, as from Oracle.
                     const double d = sqlite3_column_double(statement_, i);
-                    if (auto exact = TOracleValue::number(doubleToText(d))) return *exact;
+                    if (std::trunc(d) == d && std::fabs(d) < 9.2e18)
+                        return TOracleValue::integer(static_cast<qint64>(d));
                     return TOracleValue::real(d);
                 }
                 if (auto number = TOracleValue::number(textOf(i))) return *number;

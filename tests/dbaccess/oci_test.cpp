@@ -205,3 +205,14 @@ TEST_F(OciDriver, ClosingTheConnectionReleasesEveryHandle) {
     source.oracleconn.close();
     EXPECT_EQ(stubCounts().live, 0);
 }
+
+TEST_F(OciDriver, ATruncatedValueIsAnErrorNotSilentlyShortText) {
+    source.oracledata.setQuery(QStringLiteral("select * from OVERSIZED"));
+    try {
+        source.oracledata.open();
+        FAIL() << "a truncated value was accepted";
+    } catch (const TOracleError& e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("ORA-01406"))) << e.what();
+    }
+    EXPECT_FALSE(source.oracledata.isOpen());
+}

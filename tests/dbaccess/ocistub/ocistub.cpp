@@ -206,6 +206,8 @@ const std::map<std::string, Table>& tables() {
         types.rows.push_back(std::vector<Cell>(types.columns.size()));
         t["ALL_TYPES"] = types;
 
+        // A server that sends more than the described size: the client truncates.
+        t["OVERSIZED"] = {{{"CODE", SQLT_CHR, 2}}, {{bytes(std::string(300, 'z'))}}};
         t["LONG_TEXT"] = {{{"ID", SQLT_NUM, 22}, {"TXT", SQLT_LNG, 0}},
                           {{integer(1), text((repeat("long ", 40000) + "Ω").c_str())},
                            {integer(2), null()},

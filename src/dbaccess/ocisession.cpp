@@ -29,6 +29,9 @@ constexpr ub4 kMaxBatchRows = 500;
 constexpr oraub8 kLobChunkBytes = 1 << 18;
 constexpr oraub8 kLobChunkChars = 1 << 16;
 constexpr ub4 kLongPiece = 1 << 16;
+constexpr ub2 kInternalTimestamp = 180;
+constexpr ub2 kInternalTimestampTz = 181;
+constexpr ub2 kInternalTimestampLtz = 231;
 constexpr sb4 kTruncated = 1406;  // ORA-01406: fetched column value was truncated
 
 // The error handle's first record, as "ORA-nnnnn: text".
@@ -268,6 +271,10 @@ void OciResult::describe() {
         c.name = QString::fromUtf8(reinterpret_cast<const char*>(name), qsizetype(nameLength));
         api.descriptorFree(param, OCI_DTYPE_PARAM);
 
+        // Some clients describe timestamps by their internal codes.
+        if (c.oracleType == kInternalTimestamp) c.oracleType = SQLT_TIMESTAMP;
+        if (c.oracleType == kInternalTimestampTz) c.oracleType = SQLT_TIMESTAMP_TZ;
+        if (c.oracleType == kInternalTimestampLtz) c.oracleType = SQLT_TIMESTAMP_LTZ;
         switch (c.oracleType) {
             case SQLT_NUM:
             case SQLT_VNU:

@@ -20,6 +20,9 @@ using namespace dbaccess::oci;
 
 namespace {
 
+// Some clients describe this type by its internal code rather than 232.
+constexpr ub2 kInternalTimestampLtz = 231;
+
 int liveObjects = 0;
 int fetchCalls = 0;
 int lobReads = 0;
@@ -165,7 +168,7 @@ const std::map<std::string, Table>& tables() {
                      {"D_DATE", SQLT_DAT, 7},
                      {"D_TS", SQLT_TIMESTAMP, 11},
                      {"D_TSTZ", SQLT_TIMESTAMP_TZ, 13},
-                     {"D_TSLTZ", SQLT_TIMESTAMP_LTZ, 11},
+                     {"D_TSLTZ", kInternalTimestampLtz, 11},
                      {"I_YM", SQLT_INTERVAL_YM, 5},
                      {"I_DS", SQLT_INTERVAL_DS, 11},
                      {"L_CLOB", SQLT_CLOB, 4000},
@@ -247,6 +250,8 @@ std::string normalized(const OraText* sql, ub4 length) {
 
 bool compatible(ub2 column, ub2 define) {
     switch (column) {
+        case kInternalTimestampLtz:
+            return define == SQLT_TIMESTAMP_LTZ;
         case SQLT_NUM:
             return define == SQLT_VNU;
         case SQLT_DAT:

@@ -84,7 +84,9 @@ INSERT INTO EMPLOYEES VALUES
     (106, 'Chloé', 'Dubois', 'cdubois@example.com', '2021-09-01 00:00:00', 5100.00,
      0.05, 101, 20, printf('%.251c', 'n')),
     (107, 'Ingrid', 'Bergström', 'ibergstrom@example.com', '2022-04-04 00:00:00', 6900.00,
-     NULL, 100, 50, NULL);
+     NULL, 100, 50, NULL),
+    (108, 'Tomás', 'Novák', 'tnovak@example.com', '2024-09-02 00:00:00', 3900.00,
+     NULL, 100, NULL, 'Joins a department after training.');
 
 INSERT INTO user_tables VALUES ('EMPLOYEES');
 INSERT INTO user_tab_columns VALUES
@@ -203,7 +205,7 @@ INSERT INTO LOB_SAMPLES VALUES
 INSERT INTO user_tables VALUES ('LOB_SAMPLES');
 INSERT INTO user_tab_columns VALUES
     ('LOB_SAMPLES', 'B_ID',   'NUMBER',   22,   4,    0,    'N', 1),
-    ('LOB_SAMPLES', 'B_KIND', 'VARCHAR2', 40,   NULL, NULL, 'Y', 2),
+    ('LOB_SAMPLES', 'B_KIND', 'VARCHAR2', 40,   NULL, NULL, 'N', 2),
     ('LOB_SAMPLES', 'B_DATA', 'BLOB',     4000, NULL, NULL, 'Y', 3);
 INSERT INTO user_indexes VALUES
     ('PK_LOB_SAMPLES',            'LOB_SAMPLES', 'UNIQUE'),
@@ -236,7 +238,7 @@ INSERT INTO LEGACY_IMAGES VALUES
 INSERT INTO user_tables VALUES ('LEGACY_IMAGES');
 INSERT INTO user_tab_columns VALUES
     ('LEGACY_IMAGES', 'IMG_ID',   'NUMBER',   22, 6,    0,    'N', 1),
-    ('LEGACY_IMAGES', 'IMG_NAME', 'VARCHAR2', 50, NULL, NULL, 'Y', 2),
+    ('LEGACY_IMAGES', 'IMG_NAME', 'VARCHAR2', 50, NULL, NULL, 'N', 2),
     ('LEGACY_IMAGES', 'IMG_DATA', 'LONG RAW', 0,  NULL, NULL, 'Y', 3);
 INSERT INTO user_indexes VALUES ('PK_LEGACY_IMAGES', 'LEGACY_IMAGES', 'UNIQUE');
 INSERT INTO user_ind_columns VALUES ('PK_LEGACY_IMAGES', 'LEGACY_IMAGES', 'IMG_ID', 1);
@@ -294,9 +296,9 @@ INSERT INTO user_tab_columns VALUES
     ('ORDER_LINES', 'ORDER_ID',     'NUMBER',   22, 10,   0,    'N', 1),
     ('ORDER_LINES', 'LINE_NO',      'NUMBER',   22, 3,    0,    'N', 2),
     ('ORDER_LINES', 'PRODUCT_CODE', 'VARCHAR2', 20, NULL, NULL, 'N', 3),
-    ('ORDER_LINES', 'QUANTITY',     'NUMBER',   22, 5,    0,    'Y', 4),
-    ('ORDER_LINES', 'UNIT_PRICE',   'NUMBER',   22, 9,    2,    'Y', 5),
-    ('ORDER_LINES', 'ORDERED_AT',   'DATE',     7,  NULL, NULL, 'Y', 6);
+    ('ORDER_LINES', 'QUANTITY',     'NUMBER',   22, 5,    0,    'N', 4),
+    ('ORDER_LINES', 'UNIT_PRICE',   'NUMBER',   22, 9,    2,    'N', 5),
+    ('ORDER_LINES', 'ORDERED_AT',   'DATE',     7,  NULL, NULL, 'N', 6);
 INSERT INTO user_indexes VALUES
     ('PK_ORDER_LINES',         'ORDER_LINES', 'UNIQUE'),
     ('IX_ORDER_LINES_PRODUCT', 'ORDER_LINES', 'NONUNIQUE');
@@ -339,7 +341,8 @@ CREATE TABLE "MixedCase_Suppliers" ("SupplierId", "SupplierName", COUNTRY_CODE);
 INSERT INTO "MixedCase_Suppliers" VALUES
     (1, 'Müller Werkzeuge GmbH', 'DE'),
     (2, '株式会社山田製作所', 'JP'),
-    (3, 'Ørsted Components A/S', 'DK');
+    (3, 'Ørsted Components A/S', 'DK'),
+    (4, NULL, NULL);
 
 INSERT INTO user_tables VALUES ('MixedCase_Suppliers');
 INSERT INTO user_tab_columns VALUES

@@ -156,6 +156,27 @@ TEST_F(Snapshot, ColumnDictionaryCoversEveryTypeOfTheTranslationTable) {
         EXPECT_TRUE(seen.contains(QString::fromLatin1(needed))) << needed;
 }
 
+TEST_F(Snapshot, EveryNullableColumnHoldsANullSomewhere) {
+    // Every column type of the sample arrives as Null at least once, through
+    // the typed conversion of its own type.
+    for (const QString& table : listOracleTables(source)) {
+        QStringList nullable;
+        TOracleCursor& columns = run(kColumnQuery.arg(table));
+        for (; !columns.atEnd(); columns.next())
+            if (columns.valueByName(QStringLiteral("NULLABLE")).toText() == QLatin1String("Y"))
+                nullable << columns.valueByName(QStringLiteral("COLUMN_NAME")).toText();
+        if (table == QLatin1String("EMPTY_ARCHIVE")) continue;
+        TOracleCursor& rows = run(QStringLiteral("select * from \"%1\"").arg(table));
+        QStringList withNull;
+        for (; !rows.atEnd(); rows.next())
+            for (int i = 0; i < rows.columnCount(); ++i)
+                if (rows.value(i).isNull()) withNull << rows.columnName(i);
+        for (const QString& column : nullable)
+            EXPECT_TRUE(withNull.contains(column))
+                << (table + QLatin1Char('.') + column).toStdString();
+    }
+}
+
 TEST_F(Snapshot, ColumnDictionaryMatchesNamesExactly) {
     EXPECT_TRUE(run(kColumnQuery.arg(QStringLiteral("MIXEDCASE_SUPPLIERS"))).atEnd());
     TOracleCursor& cursor = run(kColumnQuery.arg(QStringLiteral("MixedCase_Suppliers")));

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -255,7 +256,19 @@ std::unique_ptr<Pager> Pager::create(const fs::path& path, std::uint32_t pageSiz
     return p;
 }
 
+std::unique_ptr<Pager> Pager::fromImage(std::vector<std::uint8_t> image, std::uint32_t pageSize,
+                                        const fs::path& path) {
+    std::unique_ptr<Pager> p(new Pager(path, -1, false));
+    p->image_ = std::move(image);
+    p->setPageSize(pageSize);
+    return p;
+}
+
 std::vector<std::uint8_t> Pager::readPrefix(std::size_t length) const {
+    if (fd_ < 0) {
+        const std::size_t n = std::min(length, image_.size());
+        return std::vector<std::uint8_t>(image_.begin(), image_.begin() + static_cast<long>(n));
+    }
     std::vector<std::uint8_t> out(length);
     std::size_t got = 0;
     while (got < length) {
@@ -271,7 +284,8 @@ std::vector<std::uint8_t> Pager::readPrefix(std::size_t length) const {
 
 void Pager::setPageSize(std::uint32_t pageSize) {
     pageSize_ = pageSize;
-    filePages_ = static_cast<std::uint32_t>(fileSize(fd_) / pageSize);
+    const std::uint64_t size = fd_ < 0 ? image_.size() : fileSize(fd_);
+    filePages_ = static_cast<std::uint32_t>(size / pageSize);
     pageCount_ = filePages_;
     dirty_.clear();
     cache_.clear();
@@ -313,8 +327,11 @@ PageRef Pager::page(std::uint32_t number) const {
         return c->second.page;
     }
     auto page = std::make_shared<Page>(pageSize_);
-    if (!readExact(fd_, page->data(), pageSize_, std::uint64_t{number} * pageSize_))
+    if (fd_ < 0) {
+        std::memcpy(page->data(), image_.data() + std::size_t{number} * pageSize_, pageSize_);
+    } else if (!readExact(fd_, page->data(), pageSize_, std::uint64_t{number} * pageSize_)) {
         ioError("read page " + std::to_string(number) + " of");
+    }
     remember(number, page);
     return page;
 }

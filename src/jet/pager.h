@@ -55,6 +55,10 @@ public:
     static std::unique_ptr<Pager> open(const std::filesystem::path& path, bool writable);
     // Creates a new, empty file (fails if one exists) and holds the lock.
     static std::unique_ptr<Pager> create(const std::filesystem::path& path, std::uint32_t pageSize);
+    // A read-only pager over bytes in memory (no file, no lock): for tests
+    // and fuzzing. path only names it in messages.
+    static std::unique_ptr<Pager> fromImage(std::vector<std::uint8_t> image, std::uint32_t pageSize,
+                                            const std::filesystem::path& path = "<memory>");
     // Plays back a leftover journal of path, if any. Returns true when one was
     // found. Throws when it cannot (busy file, no write access).
     static bool recover(const std::filesystem::path& path);
@@ -105,6 +109,7 @@ private:
 
     std::filesystem::path path_;
     int fd_ = -1;
+    std::vector<std::uint8_t> image_;  // fromImage(): the whole "file"
     bool writable_ = false;
     bool broken_ = false;  // a commit failed and could not be undone in place
     std::uint32_t pageSize_ = 0;

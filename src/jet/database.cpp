@@ -1,6 +1,7 @@
 #include "jet/database.h"
 
 #include "jet/database_impl.h"
+#include "jet/index_maintenance.h"
 #include "jet/row_reader.h"
 #include "jet/tdef_reader.h"
 #include "jet/text.h"
@@ -61,16 +62,23 @@ Database::Impl::WriteScope::~WriteScope() {
     if (implicit_ && !done_) {
         impl_.pager->rollback();
         impl_.invalidate();
+        discardIndexes(impl_);
     }
 }
 
 void Database::Impl::WriteScope::commit() {
     done_ = true;
-    if (!implicit_) return;
+    if (!implicit_) {
+        // Between statements no page pointer is held: a safe point to spill.
+        impl_.pager->spillIfNeeded();
+        return;
+    }
     try {
+        flushIndexes(impl_);
         impl_.pager->commit();
     } catch (...) {
         impl_.invalidate();
+        discardIndexes(impl_);
         throw;
     }
 }
@@ -133,9 +141,11 @@ void Database::commit() {
         throw Error(Error::Kind::Invalid, "No transaction is open on " + quoted(impl_->path));
     impl_->inTransaction = false;
     try {
+        flushIndexes(*impl_);
         impl_->pager->commit();
     } catch (...) {
         impl_->invalidate();
+        discardIndexes(*impl_);
         throw;
     }
 }
@@ -145,6 +155,7 @@ void Database::rollback() {
     impl_->inTransaction = false;
     impl_->pager->rollback();
     impl_->invalidate();
+    discardIndexes(*impl_);
 }
 
 bool Database::inTransaction() const { return impl_->inTransaction; }

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "jet/bytes.h"
@@ -19,8 +21,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kMagic[8] = {'F', 'V', 'J', 'R', 'N', 'L', '0', '1'};
-constexpr std::size_t kJournalHeader = 24;
+constexpr char kMagic[8] = {'F', 'V', 'J', 'R', 'N', 'L', '0', '2'};
+constexpr std::size_t kJournalHeader = 36;
+constexpr std::size_t kRecordExtra = 12;  // page number + checksum
 
 std::string quoted(const fs::path& p) { return "\"" + p.string() + "\""; }
 
@@ -71,53 +74,16 @@ std::uint64_t fileSize(int fd) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
-// A journal read back from disk. valid is false when it is incomplete or
-// damaged, which means the database was never touched by that commit.
-struct Journal {
-    bool valid = false;
-    std::uint32_t pageSize = 0;
-    std::uint64_t originalLength = 0;
-    std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> records;
-};
+std::uint64_t newSalt() {
+    std::random_device device;
+    return (std::uint64_t{device()} << 32) ^ device() ^
+           static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+}
 
-Journal readJournal(const fs::path& journal) {
-    Journal j;
-    int fd = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return j;
-    std::uint64_t size = fileSize(fd);
-    std::uint8_t header[kJournalHeader];
-    if (size < kJournalHeader + 8 || !readExact(fd, header, kJournalHeader, 0) ||
-        std::memcmp(header, kMagic, 8) != 0) {
-        ::close(fd);
-        return j;
-    }
-    j.pageSize = bytes::le32(header + 8);
-    j.originalLength = bytes::le64(header + 12);
-    std::uint32_t count = bytes::le32(header + 20);
-    if (j.pageSize < 512 || j.pageSize > 65536 ||
-        size != kJournalHeader + std::uint64_t{count} * (4 + j.pageSize) + 8) {
-        ::close(fd);
-        return j;
-    }
-    std::uint64_t h = fnv1a(header, kJournalHeader, kFnvSeed);
-    std::uint64_t offset = kJournalHeader;
-    std::vector<std::uint8_t> record(4 + j.pageSize);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (!readExact(fd, record.data(), record.size(), offset)) {
-            ::close(fd);
-            return j;
-        }
-        h = fnv1a(record.data(), record.size(), h);
-        j.records.emplace_back(bytes::le32(record.data()),
-                               std::vector<std::uint8_t>(record.begin() + 4, record.end()));
-        offset += record.size();
-    }
-    std::uint8_t sum[8];
-    bool ok = readExact(fd, sum, 8, offset) && bytes::le64(sum) == h;
-    ::close(fd);
-    j.valid = ok;
-    if (!ok) j.records.clear();
-    return j;
+std::uint64_t recordSum(std::uint64_t salt, const std::uint8_t* record, std::size_t size) {
+    std::uint8_t s[8];
+    bytes::putLe64(s, salt);
+    return fnv1a(record, size, fnv1a(s, 8, kFnvSeed));
 }
 
 }  // namespace
@@ -137,6 +103,8 @@ Pager::Pager(fs::path path, int fd, bool writable)
     : path_(std::move(path)), fd_(fd), writable_(writable) {}
 
 Pager::~Pager() {
+    // An open transaction is discarded; pages it spilled are put back.
+    if (spilled_ || journalFd_ >= 0) rollback();
     if (fd_ >= 0) ::close(fd_);  // closing drops the flock
 }
 
@@ -193,14 +161,7 @@ bool Pager::recover(const fs::path& path) {
         return false;
     }
     Pager p(path, fd, true);
-    Journal j = readJournal(journal);
-    if (j.valid) {
-        for (const auto& [number, data] : j.records)
-            p.writeAll(fd, data.data(), data.size(), std::uint64_t{number} * j.pageSize,
-                       {IoStep::Kind::PageWrite, number});
-        if (::ftruncate(fd, static_cast<off_t>(j.originalLength)) != 0) p.ioError("truncate");
-        p.syncFd(fd, IoStep::Kind::FileSync);
-    }
+    p.playBack();
     if (::unlink(journal.c_str()) != 0) p.ioError("remove the journal of");
     syncFolder(path);
     return true;  // p's destructor closes fd
@@ -359,111 +320,189 @@ std::uint32_t Pager::append() {
     return number;
 }
 
+bool Pager::playBack() {
+    const fs::path journal = journalPath(path_);
+    const int jfd = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
+    if (jfd < 0) return false;
+    std::uint8_t header[kJournalHeader];
+    const bool usable = readExact(jfd, header, kJournalHeader, 0) &&
+                        std::memcmp(header, kMagic, 8) == 0 &&
+                        bytes::le64(header + 28) == fnv1a(header, 28, kFnvSeed);
+    const std::uint32_t pageSize = usable ? bytes::le32(header + 8) : 0;
+    if (!usable || pageSize < 512 || pageSize > 65536) {
+        ::close(jfd);
+        return false;  // never acted on
+    }
+    const std::uint64_t originalLength = bytes::le64(header + 12);
+    const std::uint64_t salt = bytes::le64(header + 20);
+    std::vector<std::uint8_t> record(pageSize + kRecordExtra);
+    try {
+        for (std::uint64_t offset = kJournalHeader;; offset += record.size()) {
+            if (!readExact(jfd, record.data(), record.size(), offset)) break;
+            const std::size_t body = 4 + pageSize;
+            if (bytes::le64(record.data() + body) != recordSum(salt, record.data(), body)) break;
+            const std::uint32_t number = bytes::le32(record.data());
+            writeAll(fd_, record.data() + 4, pageSize, std::uint64_t{number} * pageSize,
+                     {IoStep::Kind::PageWrite, number});
+        }
+        step({IoStep::Kind::Truncate, 0});
+        if (::ftruncate(fd_, static_cast<off_t>(originalLength)) != 0) ioError("truncate");
+        syncFd(fd_, IoStep::Kind::FileSync);
+    } catch (...) {
+        ::close(jfd);
+        throw;
+    }
+    ::close(jfd);
+    return true;
+}
+
+void Pager::openJournal() {
+    if (journalFd_ >= 0) return;
+    const fs::path journal = journalPath(path_);
+    journalFd_ = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (journalFd_ < 0) ioError("write the commit journal of");
+    salt_ = newSalt();
+    std::uint8_t header[kJournalHeader];
+    std::memcpy(header, kMagic, 8);
+    bytes::putLe32(header + 8, pageSize_);
+    bytes::putLe64(header + 12, std::uint64_t{filePages_} * pageSize_);
+    bytes::putLe64(header + 20, salt_);
+    bytes::putLe64(header + 28, fnv1a(header, 28, kFnvSeed));
+    writeAll(journalFd_, header, kJournalHeader, 0, {IoStep::Kind::JournalWrite, 0});
+    journalEnd_ = kJournalHeader;
+    journalNew_ = true;
+}
+
+void Pager::journalPages() {
+    openJournal();
+    // Records go out in large writes; memory stays at one buffer.
+    const std::size_t recordSize = pageSize_ + kRecordExtra;
+    const std::size_t batch = 256 * recordSize;
+    std::vector<std::uint8_t> buffer;
+    std::vector<std::uint32_t> pending;
+    auto flush = [&] {
+        if (buffer.empty()) return;
+        writeAll(journalFd_, buffer.data(), buffer.size(), journalEnd_,
+                 {IoStep::Kind::JournalWrite, 0});
+        journalEnd_ += buffer.size();
+        buffer.clear();
+        journaled_.insert(pending.begin(), pending.end());
+        pending.clear();
+    };
+    std::vector<std::uint8_t> record(recordSize);
+    for (const auto& [number, _] : dirty_) {
+        if (number >= filePages_ || journaled_.count(number)) continue;
+        bytes::putLe32(record.data(), number);
+        if (!readExact(fd_, record.data() + 4, pageSize_, std::uint64_t{number} * pageSize_))
+            ioError("read page " + std::to_string(number) + " of");
+        bytes::putLe64(record.data() + 4 + pageSize_,
+                       recordSum(salt_, record.data(), 4 + pageSize_));
+        buffer.insert(buffer.end(), record.begin(), record.end());
+        pending.push_back(number);
+        if (buffer.size() >= batch) flush();
+    }
+    flush();
+    syncFd(journalFd_, IoStep::Kind::JournalSync);
+    if (journalNew_) {
+        syncFolder(journalPath(path_));
+        journalNew_ = false;
+    }
+}
+
+void Pager::writeDirtyPages() {
+    // In file order, so appended pages extend the file.
+    for (const auto& [number, data] : dirty_) {
+        touched_ = true;
+        writeAll(fd_, data->data(), pageSize_, std::uint64_t{number} * pageSize_,
+                 {IoStep::Kind::PageWrite, number});
+    }
+}
+
+void Pager::endTransaction() {
+    if (journalFd_ >= 0) ::close(journalFd_);
+    journalFd_ = -1;
+    journalEnd_ = 0;
+    journaled_.clear();
+    spilled_ = false;
+    touched_ = false;
+}
+
+void Pager::undoInPlace() {
+    dirty_.clear();
+    cache_.clear();
+    lru_.clear();
+    pageCount_ = filePages_;
+    if (journalFd_ >= 0) {
+        ::close(journalFd_);
+        journalFd_ = -1;
+    }
+    const fs::path journal = journalPath(path_);
+    if (!touched_) {
+        // The database was not written: the journal is worthless.
+        ::unlink(journal.c_str());
+        endTransaction();
+        return;
+    }
+    try {
+        if (!playBack()) throw Error(Error::Kind::Io, "journal unreadable");
+        step({IoStep::Kind::JournalDelete, 0});
+        if (::unlink(journal.c_str()) != 0) ioError("remove the journal of");
+        syncFolder(path_);
+    } catch (...) {
+        // The journal stays; the next open puts the file right.
+        broken_ = true;
+    }
+    endTransaction();
+}
+
 void Pager::rollback() {
+    if (broken_) return;
+    if (spilled_ || journalFd_ >= 0) {
+        undoInPlace();
+        return;
+    }
     dirty_.clear();
     pageCount_ = filePages_;
+}
+
+void Pager::spillIfNeeded() {
+    if (dirty_.size() <= dirtyLimit_ || broken_) return;
+    try {
+        journalPages();
+        writeDirtyPages();
+    } catch (...) {
+        undoInPlace();
+        throw;
+    }
+    spilled_ = true;
+    for (auto& [number, data] : dirty_)
+        if (cache_.size() < cacheLimit_) remember(number, std::move(data));
+    dirty_.clear();
 }
 
 void Pager::commit() {
     failIfBroken();
     if (!hasChanges()) return;
-    const std::uint64_t originalLength = fileSize(fd_);
-    const fs::path journal = journalPath(path_);
-
-    // 1. The journal: original bytes of every page that exists on disk.
-    std::vector<std::uint32_t> saved;
-    for (const auto& [number, _] : dirty_)
-        if (number < filePages_) saved.push_back(number);
-
-    int jfd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (jfd < 0) ioError("write the commit journal of");
-    bool journalDone = false;
     try {
-        std::uint8_t header[kJournalHeader];
-        std::memcpy(header, kMagic, 8);
-        bytes::putLe32(header + 8, pageSize_);
-        bytes::putLe64(header + 12, originalLength);
-        bytes::putLe32(header + 20, static_cast<std::uint32_t>(saved.size()));
-        std::uint64_t h = fnv1a(header, kJournalHeader, kFnvSeed);
-        writeAll(jfd, header, kJournalHeader, 0, {IoStep::Kind::JournalWrite, 0});
-        std::uint64_t offset = kJournalHeader;
-        // Records are gathered into large writes; memory stays at one buffer.
-        std::vector<std::uint8_t> buffer;
-        const std::size_t batch = std::size_t{256} * (4 + pageSize_);
-        buffer.reserve(batch);
-        auto flush = [&] {
-            if (buffer.empty()) return;
-            writeAll(jfd, buffer.data(), buffer.size(), offset, {IoStep::Kind::JournalWrite, 0});
-            offset += buffer.size();
-            buffer.clear();
-        };
-        std::vector<std::uint8_t> record(4 + pageSize_);
-        for (std::uint32_t number : saved) {
-            bytes::putLe32(record.data(), number);
-            if (!readExact(fd_, record.data() + 4, pageSize_, std::uint64_t{number} * pageSize_))
-                ioError("read page " + std::to_string(number) + " of");
-            h = fnv1a(record.data(), record.size(), h);
-            buffer.insert(buffer.end(), record.begin(), record.end());
-            if (buffer.size() >= batch) flush();
-        }
-        flush();
-        std::uint8_t sum[8];
-        bytes::putLe64(sum, h);
-        writeAll(jfd, sum, 8, offset, {IoStep::Kind::JournalWrite, 0});
-        syncFd(jfd, IoStep::Kind::JournalSync);
-        ::close(jfd);
-        jfd = -1;
-        syncFolder(journal);
-        journalDone = true;
-
-        // 2. The pages, in file order so appended pages extend the file.
-        for (const auto& [number, data] : dirty_)
-            writeAll(fd_, data->data(), pageSize_, std::uint64_t{number} * pageSize_,
-                     {IoStep::Kind::PageWrite, number});
+        journalPages();
+        writeDirtyPages();
         syncFd(fd_, IoStep::Kind::FileSync);
-
-        // 3. Done: the journal goes.
         step({IoStep::Kind::JournalDelete, 0});
+        ::close(journalFd_);
+        journalFd_ = -1;
+        const fs::path journal = journalPath(path_);
         if (::unlink(journal.c_str()) != 0) ioError("remove the journal of");
         syncFolder(path_);
     } catch (...) {
-        if (jfd >= 0) ::close(jfd);
-        dirty_.clear();
-        cache_.clear();
-        lru_.clear();
-        pageCount_ = filePages_;
-        if (!journalDone) {
-            // The database is untouched; the partial journal is worthless.
-            ::unlink(journal.c_str());
-        } else {
-            // Put the old pages back now; if that fails too, the journal
-            // stays for the next open.
-            try {
-                Journal j = readJournal(journal);
-                if (!j.valid) throw Error(Error::Kind::Io, "journal unreadable");
-                for (const auto& [number, data] : j.records)
-                    writeAll(fd_, data.data(), data.size(), std::uint64_t{number} * pageSize_,
-                             {IoStep::Kind::PageWrite, number});
-                step({IoStep::Kind::Truncate, 0});
-                if (::ftruncate(fd_, static_cast<off_t>(j.originalLength)) != 0)
-                    ioError("truncate");
-                syncFd(fd_, IoStep::Kind::FileSync);
-                step({IoStep::Kind::JournalDelete, 0});
-                ::unlink(journal.c_str());
-                syncFolder(path_);
-            } catch (...) {
-                broken_ = true;
-            }
-        }
+        undoInPlace();
         throw;
     }
-
     // Committed: the written pages become clean cache entries.
-    for (auto& [number, data] : dirty_) {
+    for (auto& [number, data] : dirty_)
         if (cache_.size() < cacheLimit_) remember(number, std::move(data));
-    }
     dirty_.clear();
     filePages_ = pageCount_;
+    endTransaction();
 }
 
 }  // namespace jet

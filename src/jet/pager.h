@@ -4,19 +4,29 @@
 // changed pages kept in memory until commit, and a rollback journal that
 // makes each commit atomic.
 //
-// Journal "<file>-journal", written before any page of the database changes:
-//   0   8  magic "FVJRNL01"
-//   8   4  page size
-//   12  8  file length before the commit
-//   20  4  number of page records
-//   24  .. records: 4-byte page number, then the page's original bytes
-//   end 8  FNV-1a 64 checksum of everything before it
-// All numbers little-endian. The journal is synced before the first page is
-// written and deleted (then the folder synced) once the pages are synced.
-// A journal that is incomplete or fails its checksum was never acted on and
-// is simply removed; a complete one is played back: original pages written,
-// the file cut to its old length, synced, journal removed. Pages appended by
-// the commit need no record: cutting the length removes them.
+// Journal "<file>-journal", holding the original bytes of every page the
+// transaction overwrites, written and synced before the first such page is:
+//   header, 36 bytes:
+//     0  8  magic "FVJRNL02"
+//     8  4  page size
+//     12 8  file length before the transaction
+//     20 8  salt (differs per journal)
+//     28 8  FNV-1a 64 of bytes 0-27
+//   records, each page size + 12 bytes:
+//     0  4  page number
+//     4  .. the page's original bytes
+//     .. 8  FNV-1a 64 of salt, page number and bytes
+// All numbers little-endian. Playing a journal back writes every record up
+// to the first one that is cut short or fails its checksum (those were
+// never followed by a write to the database), cuts the file to its old
+// length (removing appended pages), syncs, and deletes the journal. A journal
+// whose header is bad was never acted on and is just deleted. A commit ends
+// by deleting the journal, then syncing the folder.
+//
+// A transaction larger than the dirty-page limit spills: at a safe point
+// (spillIfNeeded(), between statements) its pages are journaled and written
+// early, and become clean pages the cache may drop. Rolling back such a
+// transaction plays the journal back.
 //
 // One writer at a time: a writable Pager holds an exclusive flock() on the
 // file (per open file, so two Databases in one process exclude each other
@@ -30,6 +40,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "jet/error.h"
@@ -88,10 +99,18 @@ public:
     // A new zero-filled page at the end of the file; returns its number.
     std::uint32_t append();
 
-    bool hasChanges() const { return !dirty_.empty() || pageCount_ != filePages_; }
+    bool hasChanges() const { return !dirty_.empty() || pageCount_ != filePages_ || spilled_; }
     std::size_t dirtyPageCount() const { return dirty_.size(); }
     void commit();
+    // Discards the transaction's changes (playing back the journal if some
+    // pages were already spilled).
     void rollback();
+
+    // Writes the transaction's pages early (through the journal) when more
+    // than the limit are held. Only call it when no pointer from modify() is
+    // in use: spilled pages get new buffers on their next modify().
+    void spillIfNeeded();
+    void setDirtyLimit(std::size_t pages) { dirtyLimit_ = pages < 4 ? 4 : pages; }
 
     void setWriteHook(WriteHook hook) { hook_ = std::move(hook); }
     void setCacheLimit(std::size_t pages);
@@ -100,6 +119,12 @@ public:
 private:
     Pager(std::filesystem::path path, int fd, bool writable);
     void step(const IoStep& s) const;
+    bool playBack();
+    void openJournal();
+    void journalPages();
+    void writeDirtyPages();
+    void undoInPlace();
+    void endTransaction();
     void writeAll(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset,
                   const IoStep& s) const;
     void syncFd(int fd, IoStep::Kind kind) const;
@@ -116,6 +141,16 @@ private:
     std::uint32_t filePages_ = 0;  // pages on disk
     std::uint32_t pageCount_ = 0;  // with appended pages
     std::map<std::uint32_t, std::shared_ptr<Page>> dirty_;
+
+    // The open transaction's journal.
+    int journalFd_ = -1;
+    std::uint64_t journalEnd_ = 0;
+    std::uint64_t salt_ = 0;
+    std::unordered_set<std::uint32_t> journaled_;  // pages whose original is saved
+    bool spilled_ = false;                         // some pages already written
+    bool touched_ = false;                         // the database file was written
+    bool journalNew_ = false;                      // its folder entry not yet synced
+    std::size_t dirtyLimit_ = 8192;
 
     // Clean pages, least recently used first.
     std::size_t cacheLimit_ = 4096;

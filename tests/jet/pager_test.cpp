@@ -140,6 +140,78 @@ TEST_F(PagerTest, AWriteThatFailsOnceIsUndoneAtOnceAndThePagerStaysUsable) {
     }
 }
 
+// A transaction bigger than the dirty-page limit: pages rewritten several
+// times and appended, with safe points between the changes.
+void bigChange(Pager& p) {
+    for (int i = 0; i < 12; ++i) {
+        std::memset(p.modify(static_cast<std::uint32_t>(i % 5)), 0x10 + i, kPage / 2);
+        std::memset(p.modify(p.append()), 0x40 + i, kPage);
+        p.spillIfNeeded();
+    }
+}
+
+TEST_F(PagerTest, BigTransactionsSpillThroughTheJournalAndStillCommitOrRollBack) {
+    std::vector<std::uint8_t> big;
+    {
+        auto p = openPager(file, true);
+        p->setDirtyLimit(4);
+        bigChange(*p);
+        EXPECT_LE(p->dirtyPageCount(), 6u);
+        EXPECT_NE(jettest::readFile(file), before);  // spilled pages are on disk already
+        EXPECT_EQ((*p->page(0))[0], 0x10 + 10);      // and read back as changed
+        p->commit();
+        big = jettest::readFile(file);
+        EXPECT_EQ(big.size(), 17u * kPage);
+    }
+    for (bool destroy : {false, true}) {
+        jettest::writeFile(file, before);
+        auto p = openPager(file, true);
+        p->setDirtyLimit(4);
+        bigChange(*p);
+        if (destroy) {
+            p.reset();  // closing discards the transaction
+        } else {
+            p->rollback();
+            EXPECT_EQ(p->pageCount(), 5u);
+            EXPECT_EQ((*p->page(0))[0], before[0]);
+        }
+        EXPECT_EQ(jettest::readFile(file), before);
+        EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+    }
+
+    // A crash at any write, spills included, leaves the file before or after.
+    int steps = 0;
+    {
+        jettest::writeFile(file, before);
+        auto p = openPager(file, true);
+        p->setDirtyLimit(4);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        bigChange(*p);
+        p->commit();
+        ASSERT_EQ(jettest::readFile(file), big);
+    }
+    for (int failAt = 1; failAt <= steps; ++failAt) {
+        SCOPED_TRACE("failing from step " + std::to_string(failAt));
+        jettest::writeFile(file, before);
+        {
+            auto p = openPager(file, true);
+            p->setDirtyLimit(4);
+            int n = 0;
+            p->setWriteHook([&](const IoStep&) { return ++n < failAt; });
+            EXPECT_THROW(
+                {
+                    bigChange(*p);
+                    p->commit();
+                },
+                Error);
+        }
+        openPager(file, false);
+        const auto now = jettest::readFile(file);
+        EXPECT_TRUE(now == before || now == big) << "neither before nor after";
+        EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+    }
+}
+
 TEST_F(PagerTest, ADamagedOrIncompleteJournalIsDiscardedWithoutTouchingTheFile) {
     const auto journal = Pager::journalPath(file);
     jettest::writeFile(journal, {'F', 'V', 'J', 'R', 'N', 'L', '0', '1', 0, 16, 0, 0});

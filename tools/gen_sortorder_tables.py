@@ -16,7 +16,7 @@ Run stream, one run after another, characters in ascending order:
         bit 4: extended international "crazy" flag is the first variant
   varint number of characters in the run
   byte  (inline length << 4) | extra length
-  byte  (sort elements - 1) << 4 | unprintable length
+  byte  sort elements << 4 | unprintable length
   bytes inline, extra, unprintable codes
 
 Sort elements: how many positions a character takes when Jet 4 numbers the
@@ -57,10 +57,10 @@ def parse(line):
     return (KINDS[kind], inline, extra, unprint, crazy1)
 
 
-# Characters that take more than one position when Jet 4 numbers the accent
-# and unprintable codes. Access-made keys show U+00DF ("ss") counting twice
-# while U+00C6 ("ae") counts once; nothing shows the other ligatures, so they
-# count once.
+# Characters that do not take exactly one position when Jet 4 numbers the
+# accent and unprintable codes. Access-made keys show U+00DF ("ss") counting
+# twice (see indexkey.cpp for the one exception seen) and U+00C6 ("ae") and
+# U+00FE ("th") once. Nothing shows the other ligatures; they count once.
 ELEMENTS = {0xDF: 2}
 
 
@@ -100,7 +100,7 @@ def encode_runs(codes):
         out.append(kind | (0x08 if step else 0) | (0x10 if crazy1 else 0))
         out += varint(count)
         out.append((len(inline) << 4) | len(extra))
-        out.append(((elements - 1) << 4) | len(unprint))
+        out.append((elements << 4) | len(unprint))
         out += inline + extra + unprint
         i += count
     return bytes(out)

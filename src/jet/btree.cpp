@@ -95,7 +95,7 @@ std::vector<IndexTree::Step> IndexTree::descend(std::span<const std::uint8_t> ke
     }
 }
 
-void IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPointer) {
+bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPointer) {
     if (key.size() > maxKeySize())
         throw Error(Error::Kind::Unsupported, "index key of " + std::to_string(key.size()) +
                                                   " bytes is longer than the " +
@@ -111,8 +111,20 @@ void IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
     leaf.insert(pos, entry);
     markDirty(leafNo);
     const bool atEnd = pos + 1 == leaf.size();
+    // Equal keys sit side by side, across a page boundary at worst.
+    bool seen =
+        (pos > 0 && sameKey(leaf.key(pos - 1), key)) || (!atEnd && sameKey(leaf.key(pos + 1), key));
+    if (!seen && pos == 0 && leaf.prev != 0) {
+        const IndexPage& before = page(leaf.prev);
+        seen = !before.empty() && sameKey(before.key(before.size() - 1), key);
+    }
+    if (!seen && atEnd && leaf.next != 0) {
+        const IndexPage& after = page(leaf.next);
+        seen = !after.empty() && sameKey(after.key(0), key);
+    }
     if (atEnd) raiseLastKey(path, entry);
     splitIfNeeded(path, path.size() - 1, atEnd && leaf.next == 0);
+    return !seen;
 }
 
 // The last entry under path.back() is now `entry`: node entries that name it

@@ -46,9 +46,10 @@ public:
     // The largest key an entry may carry: a page must hold several entries.
     std::size_t maxKeySize() const { return fmt_->capacity() / 4; }
 
-    // Adds an entry. Adding an entry that is already there (same key and row)
-    // fails with Error::Kind::Corrupt.
-    void insert(std::span<const std::uint8_t> key, std::uint32_t rowPointer);
+    // Adds an entry; returns whether its key is new to the index. Adding an
+    // entry that is already there (same key and row) fails with
+    // Error::Kind::Corrupt.
+    bool insert(std::span<const std::uint8_t> key, std::uint32_t rowPointer);
     // Whether some entry carries exactly this key.
     bool containsKey(std::span<const std::uint8_t> key);
 

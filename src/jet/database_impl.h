@@ -21,6 +21,8 @@
 
 namespace jet {
 
+struct IndexSession;
+
 struct Database::Impl {
     std::filesystem::path path;
     const Format* format = nullptr;
@@ -28,6 +30,9 @@ struct Database::Impl {
     std::unique_ptr<Pager> pager;
     bool readOnly = true;
     bool inTransaction = false;
+    // Index pages changed in memory (index_maintenance.h): written before each
+    // commit, dropped on rollback.
+    std::shared_ptr<IndexSession> indexSession;
 
     // Caches, dropped by invalidate() whenever the catalog or a table
     // definition may have changed (and after a rollback).

@@ -47,7 +47,7 @@ std::vector<CharCode> expand(const std::uint8_t* p, std::size_t size, std::size_
         code.extraLen = static_cast<std::uint8_t>(lens & 0x0F);
         const std::uint8_t tail = next();
         code.unprintLen = tail & 0x0F;
-        code.elements = static_cast<std::uint8_t>((tail >> 4) + 1);
+        code.elements = static_cast<std::uint8_t>(tail >> 4);
         if (code.inlineLen > 4 || code.extraLen > 2 || code.unprintLen > 2)
             throw std::logic_error("sort-order table malformed");
         for (int i = 0; i < code.inlineLen; ++i) code.inlineCodes[i] = next();

@@ -26,8 +26,8 @@ struct CharCode {
     std::uint8_t extraLen = 0;
     std::uint8_t unprintLen = 0;
     std::uint8_t crazy = 0;  // ExtInternational: 2 or 3
-    // Characters this one sorts as (U+00DF sorts as "ss"): Jet 4 counts
-    // positions in these.
+    // Positions this character takes when Jet 4 numbers accent and
+    // unprintable codes (U+00DF, sorting as "ss", takes two).
     std::uint8_t elements = 1;
     std::uint8_t inlineCodes[4] = {};
     std::uint8_t extraCodes[2] = {};

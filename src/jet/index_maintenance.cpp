@@ -1,0 +1,240 @@
+#include "jet/index_maintenance.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "jet/btree.h"
+#include "jet/bytes.h"
+#include "jet/database_impl.h"
+#include "jet/error.h"
+#include "jet/indexpage.h"
+#include "jet/usagemap.h"
+
+namespace jet {
+
+namespace {
+
+// Index pages through the pager; new pages come from the free-page map and
+// join the index's usage map.
+class PagerStore : public IndexPageStore {
+public:
+    PagerStore(Pager& pager, const Format& f, std::uint32_t usageMap)
+        : pager_(pager), format_(f), map_(usageMap) {}
+    std::span<const std::uint8_t> read(std::uint32_t page) override {
+        if (page >= pager_.pageCount())
+            throw Error(Error::Kind::Corrupt,
+                        "index page " + std::to_string(page) + " lies beyond the end of the file");
+        held_ = pager_.page(page);
+        return {held_->data(), held_->size()};
+    }
+    void write(std::uint32_t page, std::span<const std::uint8_t> image) override {
+        std::memcpy(pager_.modify(page), image.data(), image.size());
+    }
+    std::uint32_t allocate() override {
+        PageAllocator allocator(pager_, format_);
+        const std::uint32_t page = allocator.allocate();
+        UsageMap(pager_, format_, map_).add(page, &allocator);
+        return page;
+    }
+
+private:
+    Pager& pager_;
+    const Format& format_;
+    std::uint32_t map_;
+    PageRef held_;
+};
+
+[[noreturn]] void constraint(const std::string& message) {
+    throw Error(Error::Kind::Constraint, message);
+}
+
+std::string columnList(const IndexLayout& layout) {
+    std::string out;
+    for (const std::string& n : layout.names) out += (out.empty() ? "" : ", ") + n;
+    return out;
+}
+
+}  // namespace
+
+struct IndexSession {
+    struct Tree {
+        std::uint32_t tdefPage = 0;
+        std::size_t slot = 0;  // position of the index's count in the definition
+        std::unique_ptr<PagerStore> store;
+        std::unique_ptr<IndexTree> tree;
+        std::int64_t newKeys = 0;
+    };
+    std::map<std::pair<std::uint32_t, std::uint32_t>, Tree> trees;  // (TDEF page, root page)
+
+    // Keys worked out by the check, reused by the insert of the same row.
+    const Row* checkedRow = nullptr;
+    std::uint32_t checkedTable = 0;
+    std::vector<RowKey> checkedKeys;
+
+    Tree& tree(Database::Impl& impl, const TableDef& table, std::size_t slot) {
+        const PhysicalIndex& p = table.physicalIndexes[slot];
+        auto [it, fresh] = trees.try_emplace({table.tdefPage, p.rootPage});
+        Tree& t = it->second;
+        if (fresh) {
+            t.tdefPage = table.tdefPage;
+            t.slot = slot;
+            t.store = std::make_unique<PagerStore>(*impl.pager, *impl.format, p.usageMap);
+            t.tree = std::make_unique<IndexTree>(IndexPageFormat::of(impl.format->version),
+                                                 *t.store, p.rootPage, table.tdefPage);
+        }
+        return t;
+    }
+};
+
+namespace {
+
+IndexSession& session(Database::Impl& impl) {
+    if (!impl.indexSession) impl.indexSession = std::make_shared<IndexSession>();
+    return *impl.indexSession;
+}
+
+std::vector<RowKey> rowKeys(Database::Impl& impl, const TableDef& table, const Row& row) {
+    std::vector<RowKey> keys;
+    keys.reserve(table.physicalIndexes.size());
+    for (const PhysicalIndex& p : table.physicalIndexes)
+        keys.push_back(rowKey(impl.format->version, p, indexLayout(table, p), row));
+    return keys;
+}
+
+}  // namespace
+
+IndexLayout indexLayout(const TableDef& table, const PhysicalIndex& index) {
+    IndexLayout layout;
+    for (const IndexColumn& ic : index.columns) {
+        auto it = std::find_if(table.columns.begin(), table.columns.end(),
+                               [&](const ColumnDef& c) { return c.number == ic.columnNumber; });
+        if (it == table.columns.end())
+            throw Error(Error::Kind::Corrupt, "Table '" + table.name + "': index '" +
+                                                  indexName(table, index) + "' names column " +
+                                                  std::to_string(ic.columnNumber) +
+                                                  ", which the table does not have");
+        layout.columns.push_back({it->type, ic.ascending, it->scale,
+                                  it->sortOrder ? it->sortOrder : std::uint16_t{0x0409}});
+        layout.valueAt.push_back(static_cast<std::size_t>(it - table.columns.begin()));
+        layout.names.push_back(it->name);
+    }
+    return layout;
+}
+
+std::string indexName(const TableDef& table, const PhysicalIndex& index) {
+    const LogicalIndex* best = nullptr;
+    for (const LogicalIndex& l : table.indexes) {
+        if (l.physicalIndex != index.number) continue;
+        if (!best || (best->isForeignKey() && !l.isForeignKey())) best = &l;
+    }
+    return best ? best->name : "#" + std::to_string(index.number);
+}
+
+bool isPrimaryKeyIndex(const TableDef& table, const PhysicalIndex& index) {
+    return std::any_of(table.indexes.begin(), table.indexes.end(), [&](const LogicalIndex& l) {
+        return l.isPrimaryKey() && l.physicalIndex == index.number;
+    });
+}
+
+RowKey rowKey(Version version, const PhysicalIndex& index, const IndexLayout& layout,
+              const Row& row) {
+    static const Value kNull;
+    RowKey out;
+    std::size_t nulls = 0;
+    for (std::size_t i = 0; i < layout.columns.size(); ++i) {
+        const std::size_t at = layout.valueAt[i];
+        const Value& v = at < row.size() ? row[at] : kNull;
+        // A Yes/No value is never Null: a missing one is No.
+        if (v.isNull() && layout.columns[i].type != ColumnType::Boolean) ++nulls;
+        appendKeyValue(out.key, version, layout.columns[i], v);
+    }
+    out.anyNull = nulls > 0;
+    out.skip = index.ignoresNulls() && nulls == layout.columns.size();
+    return out;
+}
+
+void indexRowCheck(Database::Impl& impl, const TableDef& table, const Row& row) {
+    IndexSession& s = session(impl);
+    s.checkedRow = nullptr;
+    if (table.physicalIndexes.empty()) return;
+    std::vector<RowKey> keys = rowKeys(impl, table, row);
+    for (std::size_t n = 0; n < table.physicalIndexes.size(); ++n) {
+        const PhysicalIndex& p = table.physicalIndexes[n];
+        const RowKey& k = keys[n];
+        const bool primary = isPrimaryKeyIndex(table, p);
+        if (k.anyNull && (primary || (p.flags & 0x08) != 0)) {
+            const IndexLayout layout = indexLayout(table, p);
+            constraint("Table '" + table.name + "': the row leaves a column of " +
+                       (primary ? "the primary key '" : "the required index '") +
+                       indexName(table, p) + "' (" + columnList(layout) +
+                       ") empty; it was not added");
+        }
+        if (k.skip || k.anyNull || !(p.isUnique() || primary)) continue;
+        if (k.key.size() > IndexPageFormat::of(impl.format->version).capacity() / 4)
+            throw Error(Error::Kind::Unsupported,
+                        "Table '" + table.name + "': the key of index '" + indexName(table, p) +
+                            "' for this row is too long to store; it was not added");
+        if (s.tree(impl, table, n).tree->containsKey(k.key)) {
+            const IndexLayout layout = indexLayout(table, p);
+            constraint("Table '" + table.name +
+                       "': the row would duplicate a value of the unique " +
+                       std::string(primary ? "primary key '" : "index '") + indexName(table, p) +
+                       "' (" + columnList(layout) + "); it was not added");
+        }
+    }
+    s.checkedRow = &row;
+    s.checkedTable = table.tdefPage;
+    s.checkedKeys = std::move(keys);
+}
+
+void indexRowInserted(Database::Impl& impl, const TableDef& table, const Row& row,
+                      std::uint32_t page, std::uint8_t rowNumber) {
+    IndexSession& s = session(impl);
+    std::vector<RowKey> keys;
+    if (s.checkedRow == &row && s.checkedTable == table.tdefPage &&
+        s.checkedKeys.size() == table.physicalIndexes.size())
+        keys = std::move(s.checkedKeys);
+    else
+        keys = rowKeys(impl, table, row);
+    s.checkedRow = nullptr;
+    s.checkedKeys.clear();
+    const std::uint32_t pointer = bytes::rowPointer(page, rowNumber);
+    for (std::size_t n = 0; n < table.physicalIndexes.size(); ++n) {
+        if (keys[n].skip) continue;
+        IndexSession::Tree& t = s.tree(impl, table, n);
+        if (t.tree->insert(keys[n].key, pointer)) ++t.newKeys;
+    }
+}
+
+void flushIndexes(Database::Impl& impl) {
+    if (!impl.indexSession) return;
+    const Format& f = *impl.format;
+    for (auto& [id, t] : impl.indexSession->trees) {
+        (void)id;
+        t.tree->flush();
+        if (t.newKeys != 0) {
+            std::uint8_t* count = impl.pager->modify(t.tdefPage) + f.tdefBlockEnd +
+                                  t.slot * f.indexRowCountEntrySize + f.indexRowCountOffset;
+            const std::int64_t now = static_cast<std::int64_t>(bytes::le32(count)) + t.newKeys;
+            bytes::putLe32(
+                count, static_cast<std::uint32_t>(std::clamp<std::int64_t>(now, 0, 0xFFFFFFFF)));
+            t.newKeys = 0;
+        }
+    }
+}
+
+void discardIndexes(Database::Impl& impl) { impl.indexSession.reset(); }
+
+void discardTableIndexes(Database::Impl& impl, std::uint32_t tdefPage) {
+    if (!impl.indexSession) return;
+    auto& trees = impl.indexSession->trees;
+    for (auto it = trees.begin(); it != trees.end();) {
+        if (it->first.first == tdefPage)
+            it = trees.erase(it);
+        else
+            ++it;
+    }
+}
+
+}  // namespace jet

@@ -29,6 +29,9 @@ constexpr ub4 kMaxBatchRows = 500;
 constexpr oraub8 kLobChunkBytes = 1 << 18;
 constexpr oraub8 kLobChunkChars = 1 << 16;
 constexpr ub4 kLongPiece = 1 << 16;
+// The largest text buffer a define takes; a longer value fails with ORA-01406
+// rather than being cut short.
+constexpr sb4 kMaxTextBytes = 32767;
 constexpr ub2 kInternalTimestamp = 180;
 constexpr ub2 kInternalTimestampTz = 181;
 constexpr ub2 kInternalTimestampLtz = 231;
@@ -320,7 +323,7 @@ void OciResult::describe() {
             default:
                 // Character types, intervals, ROWIDs: the server writes the text.
                 c.form = Form::Text;
-                c.width = std::clamp<sb4>(sb4(size) * 4, 64, 65532);
+                c.width = std::clamp<sb4>(sb4(size) * 4, 64, kMaxTextBytes);
                 break;
         }
         rowBytes += size_t(c.width) + sizeof(sb2) + sizeof(ub2);

@@ -123,6 +123,66 @@ std::string mdbSchema(const fs::path& file, const std::string& backend) {
     return run({"mdb-schema", file.string(), backend}).out;
 }
 
+std::map<std::string, SchemaColumns> mdbSchemaColumns(const fs::path& file) {
+    std::map<std::string, SchemaColumns> out;
+    std::string table;
+    for (const auto& line : lines(mdbSchema(file))) {
+        if (line.rfind("CREATE TABLE [", 0) == 0) {
+            table = line.substr(14, line.rfind(']') - 14);
+            out[table];
+            continue;
+        }
+        if (table.empty() || line.size() < 3 || line[0] != '\t' || line[1] != '[') continue;
+        const std::size_t close = line.find(']', 2);
+        if (close == std::string::npos) continue;
+        std::string type = line.substr(close + 1);
+        type.erase(0, type.find_first_not_of('\t'));
+        while (!type.empty() && (type.back() == ',' || type.back() == ' ')) type.pop_back();
+        const std::string notNull = " NOT NULL";
+        if (type.size() > notNull.size() &&
+            type.compare(type.size() - notNull.size(), notNull.size(), notNull) == 0)
+            type.erase(type.size() - notNull.size());
+        out[table].emplace_back(line.substr(2, close - 2), type);
+    }
+    return out;
+}
+
+std::string mdbSchemaType(const jet::ColumnDef& c, jet::Version version) {
+    using jet::ColumnType;
+    switch (c.type) {
+        case ColumnType::Boolean:
+            return "Boolean";
+        case ColumnType::Byte:
+            return "Byte";
+        case ColumnType::Integer:
+            return "Integer";
+        case ColumnType::Long:
+            return "Long Integer";
+        case ColumnType::Currency:
+            return "Currency";
+        case ColumnType::Single:
+            return "Single";
+        case ColumnType::Double:
+            return "Double";
+        case ColumnType::DateTime:
+            return "DateTime";
+        case ColumnType::Guid:
+            return "Replication ID";
+        case ColumnType::Memo:
+            return "Memo/Hyperlink (255)";
+        case ColumnType::Ole:
+            return "OLE (255)";
+        case ColumnType::Numeric:
+            return "Numeric (" + std::to_string(c.precision) + ", " + std::to_string(c.scale) + ")";
+        case ColumnType::Text:
+            return "Text (" +
+                   std::to_string(version == jet::Version::Jet4 ? c.length / 2 : c.length) + ")";
+        case ColumnType::Binary:
+            return "Binary (" + std::to_string(c.length) + ")";
+    }
+    return "?";
+}
+
 std::vector<CsvRow> parseCsv(std::string_view text) {
     std::vector<CsvRow> rows;
     CsvRow row;
@@ -218,10 +278,18 @@ std::string mdbExportText(const jet::Value& v, jet::ColumnType type, jet::Versio
             std::snprintf(buf, sizeof buf, "%.16g", v.as<double>());
             return buf;
         case ColumnType::DateTime: {
-            // mdbtools truncates to whole seconds.
-            auto p = v.as<jet::DateTime>().parts();
-            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day,
-                          p.hour, p.minute, static_cast<int>(std::floor(p.second)));
+            // mdbtools takes the whole days, then rounds the day's fraction
+            // to seconds in double arithmetic: do exactly the same.
+            const double days = v.as<jet::DateTime>().days;
+            long day = static_cast<long>(days);
+            long seconds = static_cast<long>((days - static_cast<double>(day)) * 86400.0 + 0.5);
+            if (seconds >= 86400) {
+                seconds -= 86400;
+                ++day;
+            }
+            const auto p = jet::DateTime{static_cast<double>(day)}.parts();
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02ld:%02ld:%02ld", p.year, p.month,
+                          p.day, seconds / 3600, seconds / 60 % 60, seconds % 60);
             return buf;
         }
         case ColumnType::Guid: {
@@ -233,7 +301,11 @@ std::string mdbExportText(const jet::Value& v, jet::ColumnType type, jet::Versio
             std::string s = buf;
             return hex(std::vector<std::uint8_t>(s.begin(), s.end()));
         }
-        case ColumnType::Binary:
+        case ColumnType::Binary: {
+            // mdbtools copies Binary values as C strings: a 0x00 byte ends them.
+            const auto& b = v.as<jet::Bytes>();
+            return hex(std::vector<std::uint8_t>(b.begin(), std::find(b.begin(), b.end(), 0)));
+        }
         case ColumnType::Ole:
             return hex(v.as<jet::Bytes>());
         case ColumnType::Text:

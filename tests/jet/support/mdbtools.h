@@ -5,6 +5,7 @@
 // what it printed; tests decide what a failure means.
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,14 @@ std::vector<std::string> mdbTables(const std::filesystem::path& file, bool inclu
 // mdb-schema FILE BACKEND.
 std::string mdbSchema(const std::filesystem::path& file, const std::string& backend = "access");
 
+// The columns mdb-schema (access back end) declares, per table: name and
+// type text such as "Text (50)" or "Long Integer" (NOT NULL dropped: it
+// comes from column properties, not from the table definition).
+using SchemaColumns = std::vector<std::pair<std::string, std::string>>;
+std::map<std::string, SchemaColumns> mdbSchemaColumns(const std::filesystem::path& file);
+// Our column as that type text.
+std::string mdbSchemaType(const jet::ColumnDef& column, jet::Version version);
+
 struct CsvField {
     std::string text;
     bool quoted = false;  // mdb-export quotes text-like values; an unquoted empty field is Null
@@ -64,8 +73,10 @@ Export mdbExport(const std::filesystem::path& file, const std::string& table);
 //  - Yes/No as 0/1;
 //  - Replication ID (with -b hex) as the hex of its text form
 //    "{XXXXXXXX-XXXX-XXXX-XXXXXXXXXXXXXXXX}" (no dash after the fourth group);
-//  - Binary and OLE as upper-case hex;
+//  - Binary and OLE as upper-case hex; Binary only up to its first 0x00
+//    byte (mdbtools copies it as a C string), so it may print as empty;
 //  - Decimal as its digits with the column's scale.
+//  - Date/Time: the day's fraction rounded to seconds as mdbtools does it.
 // Dates before 1900 or after 9998 print wrongly in mdbtools 1.0; callers
 // must compare those some other way (see dateIsComparable).
 //  - text ends at a NUL character (mdbtools uses C strings);

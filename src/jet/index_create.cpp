@@ -1,0 +1,227 @@
+// Database::createIndex: a new index on an empty or a filled table.
+//
+// Everything that can refuse the index (names, columns, limits, Nulls in a
+// primary key, duplicate keys under a unique index) is settled before the
+// first page changes, so a refused index leaves the table as it was. Then:
+// a root page and a usage-map row for the index, the B-tree built from the
+// table's rows in key order, and the table definition rewritten with the new
+// physical and logical index.
+
+#include <algorithm>
+#include <cstring>
+
+#include "jet/btree.h"
+#include "jet/bytes.h"
+#include "jet/database.h"
+#include "jet/database_impl.h"
+#include "jet/datapage_builder.h"
+#include "jet/empty_database.h"
+#include "jet/error.h"
+#include "jet/index_maintenance.h"
+#include "jet/indexpage.h"
+#include "jet/row_reader.h"
+#include "jet/tdef_builder.h"
+#include "jet/tdef_reader.h"
+#include "jet/text.h"
+#include "jet/usagemap.h"
+
+namespace jet {
+namespace {
+
+constexpr std::size_t kMaxIndexColumns = 10;
+constexpr std::uint8_t kUnique = 0x01;
+constexpr std::uint8_t kIgnoreNulls = 0x02;
+constexpr std::uint8_t kRequired = 0x08;
+constexpr std::uint8_t kJet4Always = 0x80;  // set on every index Access 2000 writes
+
+struct Entry {
+    std::vector<std::uint8_t> key;
+    std::uint32_t row;
+    bool anyNull;
+};
+
+// Room for one usage-map row: on the page that holds the table's own maps
+// when it has space, else on a new page.
+std::uint32_t mapRowPage(Database::Impl& impl, PageAllocator& allocator, const TableDef& def,
+                         std::size_t size) {
+    const Format& f = *impl.format;
+    const std::uint32_t page = bytes::pointerPage(def.ownedPagesMap);
+    if (page > 0 && page < impl.pager->pageCount()) {
+        PageRef p = impl.pager->page(page);
+        if ((*p)[0] == 0x01 && bytes::le32(p->data() + f.dataOwner) == 0 &&
+            datapage::rowCount(*p, f) < datapage::maxRows &&
+            datapage::roomForRow(*p, f) >= size + 2)
+            return page;
+    }
+    const std::uint32_t fresh = allocator.allocate();
+    datapage::init({impl.pager->modify(fresh), f.pageSize}, f, 0);
+    return fresh;
+}
+
+class IndexStore : public IndexPageStore {
+public:
+    IndexStore(Pager& pager, const Format& f, std::uint32_t map)
+        : pager_(pager), f_(f), map_(map) {}
+    std::span<const std::uint8_t> read(std::uint32_t page) override {
+        held_ = pager_.page(page);
+        return {held_->data(), held_->size()};
+    }
+    void write(std::uint32_t page, std::span<const std::uint8_t> image) override {
+        std::memcpy(pager_.modify(page), image.data(), image.size());
+    }
+    std::uint32_t allocate() override {
+        PageAllocator allocator(pager_, f_);
+        const std::uint32_t page = allocator.allocate();
+        UsageMap(pager_, f_, map_).add(page, &allocator);
+        return page;
+    }
+
+private:
+    Pager& pager_;
+    const Format& f_;
+    std::uint32_t map_;
+    PageRef held_;
+};
+
+}  // namespace
+
+void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
+    Impl& impl = *impl_;
+    Impl::WriteScope scope(impl);
+    const Format& f = *impl.format;
+    // Index pages still in memory reach the pager: the rows are read below
+    // and the definition is rewritten.
+    flushIndexes(impl);
+
+    TableDef def = *impl.tableDef(tableName);
+    const std::string where = "Cannot create index '" + spec.name + "' on table '" + def.name +
+                              "' in \"" + impl.path.string() + "\": ";
+    auto refuse = [&](Error::Kind kind, const std::string& why) { throw Error(kind, where + why); };
+
+    if (spec.name.empty()) refuse(Error::Kind::Invalid, "an index needs a name");
+    if (utf16Length(spec.name) > f.maxNameLength)
+        refuse(Error::Kind::Invalid,
+               "an index name may have at most " + std::to_string(f.maxNameLength) + " characters");
+    std::vector<std::uint8_t> encodedName;
+    if (!encodeName(f, spec.name, encodedName))
+        refuse(Error::Kind::Invalid, "the name cannot be stored in this format");
+    for (const LogicalIndex& l : def.indexes)
+        if (namesEqual(l.name, spec.name))
+            refuse(Error::Kind::Invalid, "the table already has an index of that name");
+    if (def.indexes.size() >= f.maxIndexes)
+        refuse(Error::Kind::Invalid,
+               "a table may have at most " + std::to_string(f.maxIndexes) + " indexes");
+    if (spec.columns.empty() || spec.columns.size() > kMaxIndexColumns)
+        refuse(Error::Kind::Invalid, "an index has 1 to " + std::to_string(kMaxIndexColumns) +
+                                         " columns, not " + std::to_string(spec.columns.size()));
+    if (spec.primaryKey && std::any_of(def.indexes.begin(), def.indexes.end(),
+                                       [](const LogicalIndex& l) { return l.isPrimaryKey(); }))
+        refuse(Error::Kind::Invalid, "the table already has a primary key");
+
+    PhysicalIndex index;
+    index.number = static_cast<int>(def.physicalIndexes.size());
+    for (const auto& [columnName, ascending] : spec.columns) {
+        const ColumnDef* column = def.findColumn(columnName);
+        if (!column) refuse(Error::Kind::Invalid, "the table has no column '" + columnName + "'");
+        if (!isIndexable(column->type))
+            refuse(Error::Kind::Invalid,
+                   "column '" + column->name + "' is a " + columnTypeName(column->type) +
+                       " column; Memo and OLE Object columns cannot be indexed");
+        for (const IndexColumn& c : index.columns)
+            if (c.columnNumber == column->number)
+                refuse(Error::Kind::Invalid, "column '" + column->name + "' is named twice");
+        if ((column->type == ColumnType::Text || column->type == ColumnType::Memo) &&
+            !isSupportedTextSortOrder(f.version, column->sortOrder))
+            refuse(Error::Kind::Unsupported,
+                   "column '" + column->name + "' uses a text sort order other than General");
+        index.columns.push_back({column->number, ascending});
+    }
+    const bool unique = spec.unique || spec.primaryKey;
+    const bool required = spec.required || spec.primaryKey;
+    index.flags = static_cast<std::uint8_t>(
+        (unique ? kUnique : 0) | (spec.ignoreNulls ? kIgnoreNulls : 0) |
+        (required ? kRequired : 0) | (f.version == Version::Jet4 ? kJet4Always : 0));
+
+    LogicalIndex logical;
+    logical.name = spec.name;
+    logical.physicalIndex = index.number;
+    logical.kind = spec.primaryKey ? 1 : 0;
+    for (const LogicalIndex& l : def.indexes)
+        logical.number = std::max(logical.number, l.number + 1);
+
+    // The entries, from the rows as they stand.
+    def.physicalIndexes.push_back(index);
+    def.indexes.push_back(logical);
+    const IndexLayout layout = indexLayout(def, index);
+    const std::size_t maxKey = IndexPageFormat::of(f.version).capacity() / 4;
+    std::vector<Entry> entries;
+    {
+        TableScanner scanner(*impl.pager, f, def, impl.codePage());
+        Row row;
+        while (scanner.next(row)) {
+            RowKey k = rowKey(f.version, index, layout, row);
+            if (k.anyNull && required)
+                refuse(Error::Kind::Constraint,
+                       "a row has no value in one of its columns, which " +
+                           std::string(spec.primaryKey ? "a primary key" : "a required index") +
+                           " needs");
+            if (k.skip) continue;
+            if (k.key.size() > maxKey)
+                refuse(Error::Kind::Unsupported, "a row's key is too long for an index page");
+            entries.push_back(
+                {std::move(k.key),
+                 bytes::rowPointer(scanner.page(), static_cast<std::uint8_t>(scanner.rowIndex())),
+                 k.anyNull});
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return compareEntries(a.key, a.row, b.key, b.row) < 0;
+    });
+    std::uint32_t distinct = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const bool same = i > 0 && entries[i].key == entries[i - 1].key;
+        if (!same) ++distinct;
+        if (same && unique && !entries[i].anyNull)
+            refuse(Error::Kind::Constraint,
+                   "the table holds rows with the same value in the "
+                   "indexed columns, which a unique index forbids");
+    }
+    def.physicalIndexes.back().rowCount = distinct;
+
+    // Nothing was refused: now the pages.
+    PageAllocator allocator(*impl.pager, f);
+    const std::uint32_t root = allocator.allocate();
+    const std::vector<std::uint32_t> rootOnly{root};
+    const std::vector<std::uint8_t> mapRow = inlineMapRow(f, root, rootOnly);
+    const std::uint32_t mapPage = mapRowPage(impl, allocator, def, mapRow.size());
+    const std::uint8_t mapRowNumber =
+        datapage::addRow({impl.pager->modify(mapPage), f.pageSize}, f, mapRow);
+    def.physicalIndexes.back().usageMap = bytes::rowPointer(mapPage, mapRowNumber);
+    def.physicalIndexes.back().rootPage = root;
+
+    const IndexPageFormat& ipf = IndexPageFormat::of(f.version);
+    IndexStore store(*impl.pager, f, def.physicalIndexes.back().usageMap);
+    IndexTree::writeEmptyRoot(ipf, store, root, def.tdefPage);
+    IndexTree tree(ipf, store, root, def.tdefPage);
+    for (const Entry& e : entries) tree.insert(e.key, e.row);
+    tree.flush();
+
+    // The definition, on as many pages as it now needs.
+    const std::vector<std::uint8_t> definition = buildTableDefinition(f, def);
+    std::vector<std::uint32_t> pages = loadTdefChain(*impl.pager, f, def.tdefPage).pages;
+    const std::size_t need = tableDefinitionPages(f, definition.size());
+    while (pages.size() < need) pages.push_back(allocator.allocate());
+    while (pages.size() > need) {
+        allocator.release(pages.back());
+        pages.pop_back();
+    }
+    const auto images = splitTableDefinition(f, definition, pages);
+    for (std::size_t i = 0; i < images.size(); ++i)
+        std::memcpy(impl.pager->modify(pages[i]), images[i].data(), f.pageSize);
+
+    discardTableIndexes(impl, def.tdefPage);
+    impl.invalidateTable(def.tdefPage);
+    scope.commit();
+}
+
+}  // namespace jet

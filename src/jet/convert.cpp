@@ -185,6 +185,32 @@ double toDouble(const Value& v, const ColumnDef& col, const ConvertContext& ctx)
 
 Bytes encodeText(const std::string& utf8, const ColumnDef& col, const ConvertContext& ctx,
                  std::size_t maxChars) {
+    // Plain ASCII (the common case) needs no decoding: one character per byte.
+    bool ascii = true;
+    for (char c : utf8) ascii = ascii && c > 0;
+    if (ascii && (ctx.version == Version::Jet4 || ctx.codePage == 1252)) {
+        if (utf8.size() > maxChars)
+            fail(ctx, col,
+                 "text of " + std::to_string(utf8.size()) +
+                     " characters is longer than the column's " + std::to_string(maxChars));
+        Bytes out;
+        const bool compress = ctx.version == Version::Jet4 && (col.extraFlags & 0x01) != 0 &&
+                              (col.type == ColumnType::Text || utf8.size() <= 1024) &&
+                              utf8.size() > 2;
+        if (ctx.version == Version::Jet3) {
+            out.assign(utf8.begin(), utf8.end());
+        } else if (compress) {
+            out.reserve(utf8.size() + 2);
+            out.push_back(0xFF);
+            out.push_back(0xFE);
+            out.insert(out.end(), utf8.begin(), utf8.end());
+        } else {
+            out.resize(utf8.size() * 2);
+            for (std::size_t i = 0; i < utf8.size(); ++i)
+                out[2 * i] = static_cast<std::uint8_t>(utf8[i]);
+        }
+        return out;
+    }
     std::u16string text;
     if (!decodeUtf8(utf8, text)) fail(ctx, col, "text is not valid UTF-8");
     if (text.size() > maxChars)

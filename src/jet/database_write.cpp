@@ -90,7 +90,11 @@ class ColumnLongValues : public LongValuePages {
 public:
     ColumnLongValues(Pager& pager, const Format& f, PageAllocator& allocator,
                      const LongValueMaps& maps)
-        : pager_(pager), format_(f), allocator_(allocator), maps_(maps) {}
+        : pager_(pager), format_(f), allocator_(allocator), maps_(maps) {
+        // Carry on filling the column's newest LVAL page.
+        auto owned = usageMapPages(pager_, format_, maps_.ownedPages);
+        if (!owned.empty()) page_ = owned.back();
+    }
 
     std::uint8_t* reserve(std::size_t length, std::uint32_t& rowPointer) override {
         if (!usable(length)) {

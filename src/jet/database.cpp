@@ -38,8 +38,17 @@ std::shared_ptr<const TableDef> Database::Impl::tableDef(std::string_view name) 
     def.isSystem = def.isSystem || e->isSystem();
     auto shared = std::make_shared<const TableDef>(std::move(def));
     tables.emplace(e->tdefPage(), shared);
-    retired.push_back(shared);
     return shared;
+}
+
+const TableDef& Database::Impl::publish(std::shared_ptr<const TableDef> def) const {
+    auto& slot = handedOut[def->tdefPage];
+    if (slot != def) {
+        if (slot) retired.push_back(std::move(slot));
+        if (retired.size() > 64) retired.pop_front();
+        slot = std::move(def);
+    }
+    return *slot;
 }
 
 void Database::Impl::invalidate() const {
@@ -118,7 +127,9 @@ std::vector<std::string> Database::tableNames(bool includeSystem) const {
 
 bool Database::hasTable(std::string_view name) const { return impl_->findTable(name) != nullptr; }
 
-const TableDef& Database::table(std::string_view name) const { return *impl_->tableDef(name); }
+const TableDef& Database::table(std::string_view name) const {
+    return impl_->publish(impl_->tableDef(name));
+}
 
 RowCursor Database::scan(std::string_view name) const {
     auto state = std::make_unique<RowCursor::State>();

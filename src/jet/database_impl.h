@@ -4,6 +4,7 @@
 // writers in database_write.cpp and the index code). Not part of the public
 // interface.
 
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -38,8 +39,12 @@ struct Database::Impl {
     // definition may have changed (and after a rollback).
     mutable std::optional<Catalog> catalog;
     mutable std::map<std::uint32_t, std::shared_ptr<const TableDef>> tables;  // by TDEF page
-    // Definitions handed out by reference stay alive until the Database goes.
-    mutable std::vector<std::shared_ptr<const TableDef>> retired;
+    // Database::table() hands out references: the last definition returned
+    // per table stays alive, and the most recent replaced ones too (bounded,
+    // so a long run of changes does not pile them up).
+    mutable std::map<std::uint32_t, std::shared_ptr<const TableDef>> handedOut;
+    mutable std::deque<std::shared_ptr<const TableDef>> retired;
+    const TableDef& publish(std::shared_ptr<const TableDef> def) const;
 
     std::uint16_t codePage() const { return header.codePage ? header.codePage : 1252; }
     const Catalog& catalogCache() const;

@@ -215,33 +215,31 @@ bool TableScanner::nextRaw(std::span<const std::uint8_t>& out) {
             page_ = pages_[pageIndex_++];
             if (page_ >= pager_.pageCount()) continue;  // map lists a page past the end
             PageRef p = pager_.page(page_);
-            // The owned-pages map also lists index and long-value pages.
+            // The owned-pages map may list pages that hold something else now.
             if ((*p)[0] != kPageData ||
                 bytes::le32(p->data() + format_.dataOwner) != table_.tdefPage)
                 continue;
-            current_ = p;
-            rowCount_ = DataPage(pager_, format_, page_).rowCount();
+            current_.emplace(pager_, format_, page_);
             row_ = 0;
         }
-        if (row_ >= rowCount_) {
+        if (row_ >= current_->rowCount()) {
             current_.reset();
             continue;
         }
-        DataPage page(pager_, format_, page_);
-        RowSlot s = page.slot(static_cast<std::uint16_t>(row_++));
+        const RowSlot s = current_->slot(static_cast<std::uint16_t>(row_++));
         if (s.deleted) continue;
         if (!s.overflow) {
-            out = page.bytes(s);
+            out = current_->bytes(s);
             return true;
         }
         // Follow the pointer to where the row moved (possibly more than once).
-        std::span<const std::uint8_t> at = page.bytes(s);
+        std::span<const std::uint8_t> at = current_->bytes(s);
         for (int hop = 0;; ++hop) {
             if (at.size() < 4 || hop > 8)
                 throw corruptPage(pager_, page_, "broken overflow row pointer");
             const std::uint32_t pointer = bytes::le32(at.data());
             DataPage target(pager_, format_, bytes::pointerPage(pointer));
-            RowSlot t = target.slot(bytes::pointerRow(pointer));
+            const RowSlot t = target.slot(bytes::pointerRow(pointer));
             target_ = target.page();
             at = target.bytes(t);
             if (!t.overflow) break;

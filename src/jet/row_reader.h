@@ -26,9 +26,11 @@
 // magnitude as four 32-bit little-endian words, most significant first.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
+#include "jet/datapage.h"
 #include "jet/format.h"
 #include "jet/pager.h"
 #include "jet/types.h"
@@ -81,9 +83,8 @@ private:
     std::vector<std::uint32_t> pages_;
     std::size_t pageIndex_ = 0;
     std::uint32_t page_ = 0;
-    PageRef current_;
-    PageRef target_;
-    std::uint16_t rowCount_ = 0;
+    std::optional<DataPage> current_;
+    PageRef target_;  // keeps an overflow row's page alive
     std::uint32_t row_ = 0;
 };
 

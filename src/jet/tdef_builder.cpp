@@ -50,7 +50,8 @@ bool encodeName(const Format& f, std::string_view utf8, std::vector<std::uint8_t
     return encodeCp1252(text, out);
 }
 
-std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& t) {
+std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& t,
+                                               std::span<const std::uint8_t> original) {
     const bool jet4 = f.version == Version::Jet4;
     std::vector<std::uint8_t> b(f.tdefBlockEnd, 0);
     b[0] = 0x02;
@@ -58,6 +59,11 @@ std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& 
     if (!jet4) {
         b[2] = 'V';
         b[3] = 'C';
+    } else if (original.size() >= f.tdefBlockEnd) {
+        // Jet 4's unknown stretches: after the length, and between the
+        // AutoNumber counter and the table type.
+        std::copy_n(original.begin() + 12, 4, b.begin() + 12);
+        std::copy_n(original.begin() + 24, 16, b.begin() + 24);
     } else {
         put32(b, 12, tableMagic);
         b[24] = 0x01;
@@ -69,8 +75,13 @@ std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& 
     std::uint16_t varCount = 0;
     for (const ColumnDef& c : t.columns) {
         maxNumber = std::max<std::uint16_t>(maxNumber, static_cast<std::uint16_t>(c.number + 1));
-        if (!c.isFixed()) ++varCount;
+        // Slots of deleted variable columns still count.
+        if (!c.isFixed())
+            varCount =
+                std::max<std::uint16_t>(varCount, static_cast<std::uint16_t>(c.varIndex + 1));
     }
+    if (original.size() >= f.tdefBlockEnd)
+        varCount = std::max(varCount, bytes::le16(original.data() + f.tdefVarColumns));
     put16(b, f.tdefMaxColumns, maxNumber);
     put16(b, f.tdefVarColumns, varCount);
     put16(b, f.tdefColumnCount, static_cast<std::uint16_t>(t.columns.size()));

@@ -16,7 +16,7 @@
 //   -/24    1  Jet 4: 0x01 (AutoNumber bookkeeping; set in Access files)
 //   20/40   1  table type: 0x4E user, 0x53 system
 //   21/41   2  next column number (counts deleted columns)
-//   23/43   2  number of variable-length columns
+//   23/43   2  variable-offset slots (variable columns, deleted ones too)
 //   25/45   2  number of columns
 //   27/47   4  number of logical indexes
 //   31/51   4  number of physical indexes
@@ -59,8 +59,11 @@ namespace jet {
 
 // The definition as one stream (the first page's 8-byte header included,
 // next-page pointer zero). Throws Error::Kind::Invalid for a name that the
-// format cannot hold.
-std::vector<std::uint8_t> buildTableDefinition(const Format& format, const TableDef& table);
+// format cannot hold. When rewriting a definition, pass the stream it was
+// read from as original: the table-block bytes whose meaning is unknown are
+// kept as they were.
+std::vector<std::uint8_t> buildTableDefinition(const Format& format, const TableDef& table,
+                                               std::span<const std::uint8_t> original = {});
 
 // How many pages a definition of size bytes needs.
 std::size_t tableDefinitionPages(const Format& format, std::size_t size);

@@ -155,10 +155,18 @@ TEST_P(Writer, TableOfEveryTypeRoundTrips) {
     expectMdbtools(file, "Every Type", def, v, rows);
     EXPECT_TRUE(jettest::mdbExport(file, "Empty").rows.empty());
     const std::string schema = jettest::mdbSchema(file);
-    EXPECT_NE(schema.find("[Name]\t\t\tText (40)"), std::string::npos) << schema;
-    EXPECT_NE(schema.find("[Wide]\t\t\tText (255)"), std::string::npos) << schema;
-    EXPECT_NE(schema.find("[Notes]\t\t\tMemo/Hyperlink"), std::string::npos) << schema;
-    EXPECT_NE(schema.find("[Blob]\t\t\tOLE"), std::string::npos) << schema;
+    const std::pair<const char*, const char*> types[] = {
+        {"ID", "Long Integer"},      {"Flag", "Boolean NOT NULL"},
+        {"Small", "Byte"},           {"Int", "Integer"},
+        {"Big", "Long Integer"},     {"Money", "Currency"},
+        {"Float", "Single"},         {"Real", "Double"},
+        {"When", "DateTime"},        {"Raw", "Binary"},
+        {"Name", "Text (40)"},       {"Wide", "Text (255)"},
+        {"Notes", "Memo/Hyperlink"}, {"Blob", "OLE"}};
+    for (const auto& [column, type] : types)
+        EXPECT_NE(schema.find("[" + std::string(column) + "]\t\t\t" + type), std::string::npos)
+            << column << "\n"
+            << schema;
 }
 
 TEST_P(Writer, LongValuesOfEverySize) {

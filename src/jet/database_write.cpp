@@ -6,6 +6,7 @@
 #include <ctime>
 #include <set>
 
+#include "jet/btree.h"
 #include "jet/bytes.h"
 #include "jet/convert.h"
 #include "jet/database.h"
@@ -327,39 +328,73 @@ std::vector<std::uint32_t> findRows(Database::Impl& impl, const TableDef& t, Tes
     return out;
 }
 
-// Removes index entries that point at a row, walking the leaf level.
-void removeIndexEntries(Database::Impl& impl, const TableDef& t, std::uint32_t pointer) {
-    const IndexPageFormat& ipf = IndexPageFormat::of(impl.format->version);
-    for (const PhysicalIndex& p : t.physicalIndexes) {
-        std::uint32_t page = p.rootPage;
-        std::set<std::uint32_t> seen;
-        // Down the left edge to the leaves.
-        for (;;) {
-            if (!seen.insert(page).second)
-                throw Error(Error::Kind::Corrupt, "index pages loop in " + t.name);
-            IndexPage ip = readIndexPage(ipf, *impl.pager->page(page), page);
-            if (ip.leaf) break;
-            page = ip.empty() ? ip.tail : ip.child(0);
-        }
-        seen.clear();
-        while (page != 0) {
-            if (!seen.insert(page).second)
-                throw Error(Error::Kind::Corrupt, "index pages loop in " + t.name);
-            IndexPage ip = readIndexPage(ipf, *impl.pager->page(page), page);
-            bool changed = false;
-            for (std::size_t i = ip.size(); i-- > 0;) {
-                if (ip.rowPointer(i) == pointer) {
-                    ip.erase(i);
-                    changed = true;
-                }
+// The pages of one index for the B-tree code: through the pager, new pages
+// from the free-page map and listed in the index's usage map.
+class IndexStore : public IndexPageStore {
+public:
+    IndexStore(Pager& pager, const Format& f, PageAllocator& allocator, std::uint32_t map)
+        : pager_(pager), format_(f), allocator_(allocator), map_(map) {}
+    std::span<const std::uint8_t> read(std::uint32_t page) override {
+        held_ = pager_.page(page);
+        return {held_->data(), held_->size()};
+    }
+    void write(std::uint32_t page, std::span<const std::uint8_t> image) override {
+        std::memcpy(pager_.modify(page), image.data(), image.size());
+    }
+    std::uint32_t allocate() override {
+        std::uint32_t page = allocator_.allocate();
+        UsageMap(pager_, format_, map_).add(page, &allocator_);
+        return page;
+    }
+
+private:
+    Pager& pager_;
+    const Format& format_;
+    PageAllocator& allocator_;
+    std::uint32_t map_;
+    PageRef held_;
+};
+
+// Builds every index of a (system) table afresh from its live rows: the root
+// page stays, the other pages go back to the free-page map. Taking entries
+// out of a B-tree in place would leave parents naming entries that are gone;
+// the catalog is small, so rebuilding is the simple sound way.
+void rebuildIndexes(Database::Impl& impl, const TableDef& t) {
+    const Format& f = *impl.format;
+    const IndexPageFormat& ipf = IndexPageFormat::of(f.version);
+    PageAllocator allocator(*impl.pager, f);
+    for (std::size_t n = 0; n < t.physicalIndexes.size(); ++n) {
+        const PhysicalIndex& p = t.physicalIndexes[n];
+        const IndexLayout layout = indexLayout(t, p);
+        std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> entries;
+        {
+            TableScanner scanner(*impl.pager, f, t, impl.codePage());
+            Row row;
+            while (scanner.next(row)) {
+                RowKey key = rowKey(f.version, p, layout, row);
+                if (key.skip) continue;
+                entries.emplace_back(std::move(key.key),
+                                     bytes::rowPointer(scanner.page(), static_cast<std::uint8_t>(
+                                                                           scanner.rowIndex())));
             }
-            if (changed) {
-                std::vector<std::uint8_t> image(impl.format->pageSize, 0);
-                writeIndexPage(ipf, ip, image);
-                std::memcpy(impl.pager->modify(page), image.data(), image.size());
-            }
-            page = ip.next;
         }
+        std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+            return compareEntries(a.first, a.second, b.first, b.second) < 0;
+        });
+        for (std::uint32_t page : usageMapPages(*impl.pager, f, p.usageMap)) {
+            if (page == p.rootPage) continue;
+            UsageMap(*impl.pager, f, p.usageMap).remove(page);
+            allocator.release(page);
+        }
+        IndexStore store(*impl.pager, f, allocator, p.usageMap);
+        IndexTree::writeEmptyRoot(ipf, store, p.rootPage, t.tdefPage);
+        IndexTree tree(ipf, store, p.rootPage, t.tdefPage);
+        std::uint32_t distinct = 0;
+        for (const auto& [key, pointer] : entries) distinct += tree.insert(key, pointer) ? 1 : 0;
+        tree.flush();
+        bytes::putLe32(impl.pager->modify(t.tdefPage) + f.tdefBlockEnd +
+                           n * f.indexRowCountEntrySize + f.indexRowCountOffset,
+                       distinct);
     }
 }
 
@@ -374,25 +409,17 @@ void deleteRow(Database::Impl& impl, std::uint32_t pointer) {
                    static_cast<std::uint16_t>(bytes::le16(slot) | kRowDeleted | kRowOverflow));
 }
 
-void decrement(std::uint8_t* counter) {
-    std::uint32_t v = bytes::le32(counter);
-    if (v > 0) bytes::putLe32(counter, v - 1);
-}
-
-// Takes every row of one object off a system table: the rows, their index
-// entries and the counts. Every index of the catalog tables is keyed by the
-// object, so each loses one distinct key.
+// Takes every row of one object off a system table, then rebuilds its
+// indexes and counts.
 void removeObjectRows(Database::Impl& impl, const TableDef& t, std::vector<std::uint32_t> rows) {
     if (rows.empty()) return;
     const Format& f = *impl.format;
-    for (std::uint32_t pointer : rows) {
-        removeIndexEntries(impl, t, pointer);
-        deleteRow(impl, pointer);
-        decrement(impl.pager->modify(t.tdefPage) + f.tdefRowCount);
-    }
-    for (std::size_t i = 0; i < t.physicalIndexes.size(); ++i)
-        decrement(impl.pager->modify(t.tdefPage) + f.tdefBlockEnd + i * f.indexRowCountEntrySize +
-                  f.indexRowCountOffset);
+    for (std::uint32_t pointer : rows) deleteRow(impl, pointer);
+    std::uint8_t* count = impl.pager->modify(t.tdefPage) + f.tdefRowCount;
+    bytes::putLe32(count, bytes::le32(count) -
+                              std::min<std::uint32_t>(bytes::le32(count),
+                                                      static_cast<std::uint32_t>(rows.size())));
+    rebuildIndexes(impl, t);
 }
 
 // Every page a usage map lists, and a reference map's own bitmap pages.

@@ -63,9 +63,9 @@ IndexPage& IndexTree::page(std::uint32_t number) {
     return ref;
 }
 
-std::vector<IndexTree::Step> IndexTree::descend(std::span<const std::uint8_t> key,
-                                                std::uint32_t row) {
-    std::vector<Step> path;
+void IndexTree::descend(std::span<const std::uint8_t> key, std::uint32_t row,
+                        std::vector<Step>& path) {
+    path.clear();
     std::uint32_t number = root_;
     for (;;) {
         if (path.size() == kMaxDepth) damaged(number, "index deeper than any sound index");
@@ -74,7 +74,7 @@ std::vector<IndexTree::Step> IndexTree::descend(std::span<const std::uint8_t> ke
         IndexPage& p = page(number);
         if (p.leaf) {
             path.push_back({number, npos});
-            return path;
+            return;
         }
         std::size_t i = lowerBound(p, key, row);
         std::size_t slot = i;
@@ -100,15 +100,16 @@ bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
         throw Error(Error::Kind::Unsupported, "index key of " + std::to_string(key.size()) +
                                                   " bytes is longer than the " +
                                                   std::to_string(maxKeySize()) + " an index holds");
-    std::vector<Step> path = descend(key, rowPointer);
+    const bool append = beyondRightmost(key, rowPointer);
+    if (!append) descend(key, rowPointer, path_);
+    const std::vector<Step>& path = append ? rightmost_ : path_;
     const std::uint32_t leafNo = path.back().page;
-    IndexPage& leaf = page(leafNo);
-    const std::size_t pos = lowerBound(leaf, key, rowPointer);
+    IndexPage& leaf = append ? *rightmostLeaf_ : page(leafNo);
+    const std::size_t pos = append ? leaf.size() : lowerBound(leaf, key, rowPointer);
     if (pos < leaf.size() &&
         compareEntries(leaf.key(pos), leaf.rowPointer(pos), key, rowPointer) == 0)
         damaged(leafNo, "the index already holds an entry for this row");
-    const auto entry = makeIndexEntry(key, rowPointer);
-    leaf.insert(pos, entry);
+    leaf.insertEntry(pos, key, rowPointer);
     markDirty(leafNo);
     const bool atEnd = pos + 1 == leaf.size();
     // Equal keys sit side by side, across a page boundary at worst.
@@ -122,9 +123,24 @@ bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
         const IndexPage& after = page(leaf.next);
         seen = !after.empty() && sameKey(after.key(0), key);
     }
-    if (atEnd) raiseLastKey(path, entry);
-    splitIfNeeded(path, path.size() - 1, atEnd && leaf.next == 0);
+    if (atEnd) raiseLastKey(path, leaf.entry(pos));
+    const bool rightEdge = atEnd && leaf.next == 0;
+    if (!leaf.fits(*fmt_)) {
+        // Any split may move pages of the kept path.
+        rightmostLeaf_ = nullptr;
+        splitIfNeeded(path, path.size() - 1, rightEdge);
+    } else if (rightEdge && !append) {
+        rightmost_ = path_;
+        rightmostLeaf_ = &leaf;
+    }
     return !seen;
+}
+
+bool IndexTree::beyondRightmost(std::span<const std::uint8_t> key, std::uint32_t row) const {
+    if (!rightmostLeaf_ || rightmostLeaf_->next != 0 || rightmostLeaf_->empty()) return false;
+    const IndexPage& leaf = *rightmostLeaf_;
+    return compareEntries(leaf.key(leaf.size() - 1), leaf.rowPointer(leaf.size() - 1), key, row) <
+           0;
 }
 
 // The last entry under path.back() is now `entry`: node entries that name it
@@ -160,7 +176,7 @@ std::size_t IndexTree::splitPoint(const IndexPage& p, bool appended) const {
     return n - 1;
 }
 
-void IndexTree::splitIfNeeded(std::vector<Step>& path, std::size_t level, bool appended) {
+void IndexTree::splitIfNeeded(const std::vector<Step>& path, std::size_t level, bool appended) {
     const std::uint32_t number = path[level].page;
     IndexPage& p = page(number);
     if (p.fits(*fmt_)) return;
@@ -243,7 +259,11 @@ void IndexTree::splitIfNeeded(std::vector<Step>& path, std::size_t level, bool a
 }
 
 bool IndexTree::containsKey(std::span<const std::uint8_t> key) {
-    const std::vector<Step> path = descend(key, 0);
+    // Past the last key of the rightmost leaf: nowhere in the index.
+    if (beyondRightmost(key, 0) && !sameKey(rightmostLeaf_->key(rightmostLeaf_->size() - 1), key))
+        return false;
+    descend(key, 0, path_);
+    const std::vector<Step>& path = path_;
     const IndexPage* leaf = &page(path.back().page);
     std::size_t pos = lowerBound(*leaf, key, 0);
     // A node entry may name a key below the true last one of its child in
@@ -264,10 +284,14 @@ void IndexTree::flush() {
     }
     dirty_.clear();
     // Keep the decoded pages for the next transaction unless there are many.
-    if (cache_.size() > 4096) cache_.clear();
+    if (cache_.size() > 4096) {
+        rightmostLeaf_ = nullptr;
+        cache_.clear();
+    }
 }
 
 void IndexTree::discard() {
+    rightmostLeaf_ = nullptr;
     cache_.clear();
     dirty_.clear();
 }

@@ -74,9 +74,9 @@ private:
     IndexPage& page(std::uint32_t number);
     void markDirty(std::uint32_t number) { dirty_[number] = true; }
     // Root-to-leaf path to the leaf where (key, row) belongs.
-    std::vector<Step> descend(std::span<const std::uint8_t> key, std::uint32_t row);
+    void descend(std::span<const std::uint8_t> key, std::uint32_t row, std::vector<Step>& path);
     void raiseLastKey(const std::vector<Step>& path, std::span<const std::uint8_t> entry);
-    void splitIfNeeded(std::vector<Step>& path, std::size_t level, bool appended);
+    void splitIfNeeded(const std::vector<Step>& path, std::size_t level, bool appended);
     std::size_t splitPoint(const IndexPage& p, bool appended) const;
 
     const IndexPageFormat* fmt_;
@@ -85,6 +85,13 @@ private:
     std::uint32_t tdef_;
     std::unordered_map<std::uint32_t, std::unique_ptr<IndexPage>> cache_;
     std::unordered_map<std::uint32_t, bool> dirty_;
+    // The path to the rightmost leaf, kept while no page splits, so appends
+    // at the end of the index skip the descent.
+    std::vector<Step> rightmost_;
+    std::vector<Step> path_;  // scratch for descend()
+    IndexPage* rightmostLeaf_ = nullptr;
+    // Whether (key, row) sorts after every entry, judged on the kept path.
+    bool beyondRightmost(std::span<const std::uint8_t> key, std::uint32_t row) const;
 };
 
 }  // namespace jet

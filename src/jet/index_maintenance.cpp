@@ -70,7 +70,35 @@ struct IndexSession {
     // Keys worked out by the check, reused by the insert of the same row.
     const Row* checkedRow = nullptr;
     std::uint32_t checkedTable = 0;
-    std::vector<RowKey> checkedKeys;
+    std::vector<RowKey> keys;
+
+    // What every row of one table needs, worked out once.
+    struct TablePlan {
+        std::vector<std::uint32_t> roots;  // to notice a changed definition
+        std::vector<IndexLayout> layouts;
+        std::vector<bool> primary;
+        std::vector<Tree*> trees;
+    };
+    std::map<std::uint32_t, TablePlan> plans;
+
+    TablePlan& plan(Database::Impl& impl, const TableDef& table) {
+        TablePlan& p = plans[table.tdefPage];
+        bool same = p.roots.size() == table.physicalIndexes.size();
+        for (std::size_t n = 0; same && n < p.roots.size(); ++n)
+            same = p.roots[n] == table.physicalIndexes[n].rootPage;
+        if (!same) {
+            p = TablePlan{};
+            for (std::size_t n = 0; n < table.physicalIndexes.size(); ++n) {
+                const PhysicalIndex& index = table.physicalIndexes[n];
+                p.roots.push_back(index.rootPage);
+                p.layouts.push_back(indexLayout(table, index));
+                p.layouts.back().names.clear();
+                p.primary.push_back(isPrimaryKeyIndex(table, index));
+                p.trees.push_back(&tree(impl, table, n));
+            }
+        }
+        return p;
+    }
 
     Tree& tree(Database::Impl& impl, const TableDef& table, std::size_t slot) {
         const PhysicalIndex& p = table.physicalIndexes[slot];
@@ -94,12 +122,14 @@ IndexSession& session(Database::Impl& impl) {
     return *impl.indexSession;
 }
 
-std::vector<RowKey> rowKeys(Database::Impl& impl, const TableDef& table, const Row& row) {
-    std::vector<RowKey> keys;
-    keys.reserve(table.physicalIndexes.size());
-    for (const PhysicalIndex& p : table.physicalIndexes)
-        keys.push_back(rowKey(impl.format->version, p, indexLayout(table, p), row));
-    return keys;
+// The keys of a row for every index of the table, into s.keys.
+IndexSession::TablePlan& rowKeys(Database::Impl& impl, IndexSession& s, const TableDef& table,
+                                 const Row& row) {
+    IndexSession::TablePlan& plan = s.plan(impl, table);
+    s.keys.resize(table.physicalIndexes.size());
+    for (std::size_t n = 0; n < table.physicalIndexes.size(); ++n)
+        rowKeyInto(s.keys[n], impl.format->version, table.physicalIndexes[n], plan.layouts[n], row);
+    return plan;
 }
 
 }  // namespace
@@ -139,8 +169,15 @@ bool isPrimaryKeyIndex(const TableDef& table, const PhysicalIndex& index) {
 
 RowKey rowKey(Version version, const PhysicalIndex& index, const IndexLayout& layout,
               const Row& row) {
-    static const Value kNull;
     RowKey out;
+    rowKeyInto(out, version, index, layout, row);
+    return out;
+}
+
+void rowKeyInto(RowKey& out, Version version, const PhysicalIndex& index, const IndexLayout& layout,
+                const Row& row) {
+    static const Value kNull;
+    out.key.clear();
     std::size_t nulls = 0;
     for (std::size_t i = 0; i < layout.columns.size(); ++i) {
         const std::size_t at = layout.valueAt[i];
@@ -151,59 +188,57 @@ RowKey rowKey(Version version, const PhysicalIndex& index, const IndexLayout& la
     }
     out.anyNull = nulls > 0;
     out.skip = index.ignoresNulls() && nulls == layout.columns.size();
-    return out;
 }
 
 void indexRowCheck(Database::Impl& impl, const TableDef& table, const Row& row) {
     IndexSession& s = session(impl);
     s.checkedRow = nullptr;
     if (table.physicalIndexes.empty()) return;
-    std::vector<RowKey> keys = rowKeys(impl, table, row);
+    IndexSession::TablePlan& plan = rowKeys(impl, s, table, row);
+    const std::size_t maxKey = IndexPageFormat::of(impl.format->version).capacity() / 4;
     for (std::size_t n = 0; n < table.physicalIndexes.size(); ++n) {
         const PhysicalIndex& p = table.physicalIndexes[n];
-        const RowKey& k = keys[n];
-        const bool primary = isPrimaryKeyIndex(table, p);
+        const RowKey& k = s.keys[n];
+        const bool primary = plan.primary[n];
         if (k.anyNull && (primary || (p.flags & 0x08) != 0)) {
-            const IndexLayout layout = indexLayout(table, p);
             constraint("Table '" + table.name + "': the row leaves a column of " +
                        (primary ? "the primary key '" : "the required index '") +
-                       indexName(table, p) + "' (" + columnList(layout) +
+                       indexName(table, p) + "' (" + columnList(indexLayout(table, p)) +
                        ") empty; it was not added");
         }
-        if (k.skip || k.anyNull || !(p.isUnique() || primary)) continue;
-        if (k.key.size() > IndexPageFormat::of(impl.format->version).capacity() / 4)
+        if (k.skip) continue;
+        if (k.key.size() > maxKey)
             throw Error(Error::Kind::Unsupported,
                         "Table '" + table.name + "': the key of index '" + indexName(table, p) +
                             "' for this row is too long to store; it was not added");
-        if (s.tree(impl, table, n).tree->containsKey(k.key)) {
-            const IndexLayout layout = indexLayout(table, p);
+        if (k.anyNull || !(p.isUnique() || primary)) continue;
+        if (plan.trees[n]->tree->containsKey(k.key)) {
             constraint("Table '" + table.name +
                        "': the row would duplicate a value of the unique " +
                        std::string(primary ? "primary key '" : "index '") + indexName(table, p) +
-                       "' (" + columnList(layout) + "); it was not added");
+                       "' (" + columnList(indexLayout(table, p)) + "); it was not added");
         }
     }
     s.checkedRow = &row;
     s.checkedTable = table.tdefPage;
-    s.checkedKeys = std::move(keys);
 }
 
 void indexRowInserted(Database::Impl& impl, const TableDef& table, const Row& row,
                       std::uint32_t page, std::uint8_t rowNumber) {
     IndexSession& s = session(impl);
-    std::vector<RowKey> keys;
+    if (table.physicalIndexes.empty()) return;
+    IndexSession::TablePlan* plan = nullptr;
     if (s.checkedRow == &row && s.checkedTable == table.tdefPage &&
-        s.checkedKeys.size() == table.physicalIndexes.size())
-        keys = std::move(s.checkedKeys);
+        s.keys.size() == table.physicalIndexes.size())
+        plan = &s.plan(impl, table);
     else
-        keys = rowKeys(impl, table, row);
+        plan = &rowKeys(impl, s, table, row);
     s.checkedRow = nullptr;
-    s.checkedKeys.clear();
     const std::uint32_t pointer = bytes::rowPointer(page, rowNumber);
     for (std::size_t n = 0; n < table.physicalIndexes.size(); ++n) {
-        if (keys[n].skip) continue;
-        IndexSession::Tree& t = s.tree(impl, table, n);
-        if (t.tree->insert(keys[n].key, pointer)) ++t.newKeys;
+        if (s.keys[n].skip) continue;
+        IndexSession::Tree& t = *plan->trees[n];
+        if (t.tree->insert(s.keys[n].key, pointer)) ++t.newKeys;
     }
 }
 
@@ -228,6 +263,8 @@ void discardIndexes(Database::Impl& impl) { impl.indexSession.reset(); }
 
 void discardTableIndexes(Database::Impl& impl, std::uint32_t tdefPage) {
     if (!impl.indexSession) return;
+    impl.indexSession->plans.erase(tdefPage);
+    impl.indexSession->checkedRow = nullptr;
     auto& trees = impl.indexSession->trees;
     for (auto it = trees.begin(); it != trees.end();) {
         if (it->first.first == tdefPage)

@@ -60,5 +60,8 @@ struct RowKey {
 };
 RowKey rowKey(Version version, const PhysicalIndex& index, const IndexLayout& layout,
               const Row& row);
+// The same into an existing RowKey, reusing its buffer.
+void rowKeyInto(RowKey& out, Version version, const PhysicalIndex& index, const IndexLayout& layout,
+                const Row& row);
 
 }  // namespace jet

@@ -269,10 +269,9 @@ void appendJet3Text(std::vector<std::uint8_t>& out, std::u16string_view text, bo
     if (!asc) invert(out, from);
 }
 
-// UTF-8 to UTF-16; malformed sequences become U+FFFD.
-std::u16string utf16Of(std::string_view s) {
-    std::u16string out;
-    out.reserve(s.size());
+// UTF-8 to UTF-16 into out; malformed sequences become U+FFFD.
+void utf16Into(std::u16string& out, std::string_view s) {
+    out.clear();
     std::size_t i = 0;
     while (i < s.size()) {
         const auto b0 = static_cast<unsigned char>(s[i]);
@@ -306,7 +305,6 @@ std::u16string utf16Of(std::string_view s) {
         }
         i += len;
     }
-    return out;
 }
 
 }  // namespace
@@ -417,11 +415,11 @@ void appendKeyValue(std::vector<std::uint8_t>& out, Version version, const KeyCo
                 throw Error(Error::Kind::Unsupported, "index key: text sort order " +
                                                           std::to_string(col.sortOrder) +
                                                           " is not supported (only General)");
-            std::u16string text;
+            thread_local std::u16string text;
             if (v.is<std::string>())
-                text = utf16Of(v.as<std::string>());
+                utf16Into(text, v.as<std::string>());
             else
-                text = utf16Of(v.toString());
+                utf16Into(text, v.toString());
             appendTextKey(out, version, text, asc);
             return;
         }

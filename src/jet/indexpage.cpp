@@ -67,6 +67,19 @@ void IndexPage::insert(std::size_t i, std::span<const std::uint8_t> e) {
     for (std::size_t k = i; k < ends_.size(); ++k) ends_[k] += static_cast<std::uint32_t>(e.size());
 }
 
+void IndexPage::insertEntry(std::size_t i, std::span<const std::uint8_t> key,
+                            std::uint32_t rowPointer) {
+    std::uint8_t buffer[512];
+    const std::size_t n = key.size() + 4;
+    if (n > sizeof buffer) {
+        insert(i, makeIndexEntry(key, rowPointer));
+        return;
+    }
+    std::memcpy(buffer, key.data(), key.size());
+    putBe32(buffer + key.size(), rowPointer);
+    insert(i, std::span<const std::uint8_t>(buffer, n));
+}
+
 void IndexPage::erase(std::size_t i) {
     const std::size_t b = begin(i);
     const std::size_t n = ends_[i] - b;

@@ -94,6 +94,8 @@ public:
 
     // Inserts a whole entry (key + trailer) before position i.
     void insert(std::size_t i, std::span<const std::uint8_t> entry);
+    // Inserts a leaf entry made of its parts before position i.
+    void insertEntry(std::size_t i, std::span<const std::uint8_t> key, std::uint32_t rowPointer);
     void erase(std::size_t i);
     void replace(std::size_t i, std::span<const std::uint8_t> entry);
     void clear();

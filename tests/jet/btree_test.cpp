@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <map>
 #include <random>
+#include <set>
 
 #include "jet/error.h"
 #include "jet/indexkey.h"
@@ -197,6 +198,36 @@ TEST_P(IndexTreeTest, RandomInsertsKeepOrderLinksAndParents) {
     EXPECT_EQ(w.entries, expected);
     EXPECT_THROW(tree.insert(expected[5].first, expected[5].second), Error);
     EXPECT_TRUE(tree.containsKey(longKey(values[17], false)));
+}
+
+// Appends at the end interleaved with inserts further left: the kept path to
+// the rightmost leaf must follow every split.
+TEST_P(IndexTreeTest, AppendsMixedWithEarlierKeys) {
+    const auto& fmt = IndexPageFormat::of(GetParam());
+    MemoryStore store(fmt.pageSize);
+    const std::uint32_t root = store.allocate();
+    IndexTree::writeEmptyRoot(fmt, store, root, 2);
+    IndexTree tree(fmt, store, root, 2);
+    std::mt19937 rng(17);
+    std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> expected;
+    std::set<std::vector<std::uint8_t>> keys;
+    std::uint32_t row = 0x100;
+    for (int i = 0; i < 30000; ++i) {
+        const std::int64_t v = i % 3 == 2 ? static_cast<std::int64_t>(rng() % 30000) : 100000 + i;
+        const auto key = longKey(v);
+        EXPECT_EQ(tree.containsKey(key), keys.count(key) == 1) << v;
+        EXPECT_EQ(tree.insert(key, ++row), keys.insert(key).second) << v;
+        expected.push_back({key, row});
+        if (i % 7000 == 6999) tree.flush();
+        if (i % 11000 == 10999) {
+            tree.flush();
+            tree.discard();
+        }
+    }
+    tree.flush();
+    std::sort(expected.begin(), expected.end());
+    Walked w = walk(fmt, store, root);
+    EXPECT_EQ(w.entries, expected);
 }
 
 TEST_P(IndexTreeTest, LongTextKeysSplitNodesToo) {

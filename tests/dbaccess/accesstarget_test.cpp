@@ -292,5 +292,54 @@ TEST(AccessConnection, RefusesWhatIsNotADatabase) {
     EXPECT_FALSE(errorOf([&] { target.accesssql.execute(); }).isEmpty());
 }
 
+// Files that Access made: a table and its rows are added beside what is there,
+// and the file's own tables still read as before.
+TEST(AccessTargetOnAccessFiles, AddsATableBesideTheExistingOnes) {
+    const QDir samples(QStringLiteral(FERROVANE_SHARED_DIR "/testdata/mdb"));
+    if (!samples.exists())
+        GTEST_SKIP() << "no Access-made samples at " << samples.path().toStdString();
+    for (const QString& format : {QStringLiteral("jet3"), QStringLiteral("jet4")}) {
+        const QDir folder(samples.filePath(format));
+        for (const QString& name : folder.entryList({"*.mdb"}, QDir::Files, QDir::Name)) {
+            SCOPED_TRACE((format + "/" + name).toStdString());
+            QTemporaryDir dir;
+            const QString file = dir.filePath(name);
+            ASSERT_TRUE(QFile::copy(folder.filePath(name), file));
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+            const QStringList before = tablesOf(file);
+
+            TAccessTarget target;
+            target.accconnection.setConnectionString(accessConnectionString(file));
+            target.accconnection.open();
+            target.accesssql.setCommandText(
+                "Create table [Ferrovane Added] (\r\n[ID] Integer , \r\n[NAME] text(20)\r\n ) ");
+            target.accesssql.execute();
+            target.accdataset.setCommandText("select * from [Ferrovane Added] where 1=0");
+            target.accdataset.open();
+            target.accconnection.beginTrans();
+            for (int id = 1; id <= 3; ++id) {
+                target.accdataset.append();
+                target.accdataset.setValue("ID", TOracleValue::integer(id));
+                target.accdataset.setValue("NAME", TOracleValue::text(QString("row %1").arg(id)));
+                target.accdataset.post();
+            }
+            target.accconnection.commitTrans();
+            target.accconnection.close();
+
+            QStringList after = before;
+            after.append("Ferrovane Added");
+            QStringList listed = tablesOf(file);
+            listed.sort(Qt::CaseInsensitive);
+            after.sort(Qt::CaseInsensitive);
+            EXPECT_EQ(listed, after);
+            EXPECT_EQ(exportOf(file, "Ferrovane Added"),
+                      QStringList({"ID|NAME", "1|row 1", "2|row 2", "3|row 3"}));
+            for (const QString& table : before)
+                EXPECT_EQ(exportOf(file, table), exportOf(folder.filePath(name), table))
+                    << table.toStdString();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace dbaccess

@@ -3,6 +3,8 @@
 //   mdbinspect tables [--system] FILE     tables and their row counts
 //   mdbinspect columns FILE TABLE         columns and indexes of a table
 //   mdbinspect csv FILE TABLE             the table's rows as CSV, header first
+//   mdbinspect verify FILE                checks every index of every table (system
+//                                         tables included); exit code 1 on a problem
 //
 // Errors go to stderr and the exit code is 1.
 
@@ -18,7 +20,8 @@ namespace {
 int usage() {
     std::cerr << "usage: mdbinspect tables [--system] FILE\n"
                  "       mdbinspect columns FILE TABLE\n"
-                 "       mdbinspect csv FILE TABLE\n";
+                 "       mdbinspect csv FILE TABLE\n"
+                 "       mdbinspect verify FILE\n";
     return 1;
 }
 
@@ -118,6 +121,22 @@ int csv(const std::string& file, const std::string& table) {
     return 0;
 }
 
+// One line per index problem; a summary line last.
+int verify(const std::string& file) {
+    auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    std::size_t tables = 0, indexes = 0, problems = 0;
+    for (const auto& name : db->tableNames(true)) {
+        ++tables;
+        indexes += db->table(name).physicalIndexes.size();
+        for (const auto& line : db->verifyIndexes(name)) {
+            std::cout << "PROBLEM: " << line << '\n';
+            ++problems;
+        }
+    }
+    std::cout << tables << " tables, " << indexes << " indexes, " << problems << " problems\n";
+    return problems == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,6 +149,7 @@ int main(int argc, char** argv) {
         }
         if (args.size() == 3 && args[0] == "columns") return columns(args[1], args[2]);
         if (args.size() == 3 && args[0] == "csv") return csv(args[1], args[2]);
+        if (args.size() == 2 && args[0] == "verify") return verify(args[1]);
         return usage();
     } catch (const std::exception& e) {
         std::cout.flush();

@@ -279,11 +279,11 @@ TEST(AccessConnection, RefusesWhatIsNotADatabase) {
 
     TAccessTarget target;
     target.accconnection.setConnectionString(accessConnectionString(text));
-    EXPECT_FALSE(errorOf([&] { target.accconnection.open(); }).isEmpty());
+    EXPECT_TRUE(errorOf([&] { target.accconnection.open(); }).contains("notes.mdb"));
     EXPECT_FALSE(target.accconnection.isOpen());
 
     target.accconnection.setConnectionString(accessConnectionString(dir.filePath("none.mdb")));
-    EXPECT_FALSE(errorOf([&] { target.accconnection.open(); }).isEmpty());
+    EXPECT_TRUE(errorOf([&] { target.accconnection.open(); }).contains("none.mdb"));
     EXPECT_FALSE(QFile::exists(dir.filePath("none.mdb")));  // opening never creates
 
     target.accconnection.setConnectionString("Provider=SQLOLEDB;Data Source=" + text);

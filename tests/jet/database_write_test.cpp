@@ -169,6 +169,31 @@ TEST_P(Writer, TableOfEveryTypeRoundTrips) {
             << schema;
 }
 
+TEST_P(Writer, DecimalAndReplicationId) {
+    const Version v = GetParam();
+    auto db = jet::Database::create(file, v);
+    ColumnSpec dec{"Amount", ColumnType::Numeric};
+    dec.precision = 12;
+    dec.scale = 3;
+    if (v == Version::Jet3) {  // Jet 3 has no Decimal type
+        EXPECT_THROW(db->createTable("D", {dec}), jet::Error);
+        return;
+    }
+    db->createTable("D", {dec, {"Key", ColumnType::Guid}});
+    const jet::Guid guid = {0x6F, 0x96, 0x19, 0xFF, 0x8B, 0x86, 0xD0, 0x11,
+                            0xB4, 0x2D, 0x00, 0xC0, 0x4F, 0xC9, 0x64, 0xFF};
+    db->insertRow("D", jet::Row{"-123456789.125", guid});
+    db->insertRow("D", jet::Row{std::int64_t{42}, "{00000000-0000-0000-0000-000000000001}"});
+    auto rows = readAll(*db, "D");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][0].as<jet::Decimal>().toString(), "-123456789.125");
+    EXPECT_EQ(rows[1][0].as<jet::Decimal>().toString(), "42.000");
+    EXPECT_EQ(rows[0][1], Value(guid));
+    const jet::TableDef def = db->table("D");
+    db.reset();
+    expectMdbtools(file, "D", def, v, rows);
+}
+
 TEST_P(Writer, LongValuesOfEverySize) {
     const Version v = GetParam();
     const std::size_t page = v == Version::Jet3 ? 2048 : 4096;

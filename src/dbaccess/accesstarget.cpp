@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "jet/sql.h"
 
@@ -264,13 +265,13 @@ void TAccessDataset::requireAppending() const {
         throw TAccessError(QStringLiteral("No new row: append one before setting values."));
 }
 
-void TAccessDataset::setValue(const QString& name, const jet::Value& value) {
+void TAccessDataset::setValue(const QString& name, jet::Value value) {
     requireAppending();
     const int field = fieldIndex(name);
     if (field < 0)
         throw TAccessError(QStringLiteral("Table '%1' has no column '%2'.")
                                .arg(QString::fromStdString(tableName_), name));
-    setValue(field, value);
+    setValue(field, std::move(value));
 }
 
 void TAccessDataset::setValue(const QString& name, const TOracleValue& value) {
@@ -281,7 +282,7 @@ void TAccessDataset::setValue(const QString& name, const QString& text) {
     setValue(name, jet::Value(text.toStdString()));
 }
 
-void TAccessDataset::setValue(int field, const jet::Value& value) {
+void TAccessDataset::setValue(int field, jet::Value value) {
     requireAppending();
     if (field < 0 || field >= fieldNames_.size())
         throw TAccessError(QStringLiteral("No column %1 in table '%2'.")
@@ -295,7 +296,7 @@ void TAccessDataset::setValue(int field, const jet::Value& value) {
     // Converting now lets the caller learn which value failed; the row keeps the
     // caller's value, which the inserter converts again when storing.
     guarded([&] { jet::convertValue(value, defs[index], context_); });
-    row_[index] = value;
+    row_[index] = std::move(value);
 }
 
 void TAccessDataset::post() {

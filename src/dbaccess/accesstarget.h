@@ -140,10 +140,10 @@ public:
     // Sets a column of the new row. The value is converted to the column's type
     // now; a name the table lacks or a value the column cannot hold fails naming
     // the column and leaves the row as it was.
-    void setValue(const QString& name, const jet::Value& value);
+    void setValue(const QString& name, jet::Value value);
     void setValue(const QString& name, const TOracleValue& value);
     void setValue(const QString& name, const QString& text);
-    void setValue(int field, const jet::Value& value);
+    void setValue(int field, jet::Value value);
     // Inserts the new row, or fails with the engine's message and stores nothing.
     // Either way the row is finished.
     void post();

@@ -155,6 +155,9 @@ public:
 
     const TableDef& table() const { return *def_; }
 
+    // AutoNumber values handed out from now on stay above floor.
+    void setAutoNumberFloor(std::uint32_t floor) { autoNumberFloor_ = floor; }
+
     std::uint32_t append(std::span<const Value> values) {
         Pager& pager = *impl_.pager;
         convertRow(values, *def_, ctx_, stored_);
@@ -162,7 +165,8 @@ public:
         // Counters live in the definition's first page.
         const std::uint8_t* tdef = pager.page(def_->tdefPage)->data();
         std::uint32_t rowCount = bytes::le32(tdef + f_.tdefRowCount);
-        std::uint32_t autoNumber = bytes::le32(tdef + f_.tdefAutoNumber);
+        std::uint32_t autoNumber =
+            std::max(bytes::le32(tdef + f_.tdefAutoNumber), autoNumberFloor_);
         for (std::size_t i = 0; i < def_->columns.size(); ++i) {
             if (!def_->columns[i].isAutoNumber() || def_->columns[i].type != ColumnType::Long)
                 continue;
@@ -275,6 +279,7 @@ private:
     ConvertContext ctx_;
     std::map<std::uint16_t, std::unique_ptr<ColumnLongValues>> lv_;
     std::uint32_t page_ = 0;
+    std::uint32_t autoNumberFloor_ = 0;
     Row stored_;
     Row keyRow_;
     std::vector<std::uint8_t> row_;
@@ -727,6 +732,22 @@ RowInserter Database::inserter(std::string_view table) {
     auto state = std::make_unique<RowInserter::State>();
     state->impl = impl_.get();
     state->appender = std::make_unique<Appender>(*impl_, def);
+    // Some files hold AutoNumber values above the counter in their definition
+    // (Northwind's Orders does): new values start above the largest present.
+    for (std::size_t i = 0; i < def->columns.size(); ++i) {
+        if (!def->columns[i].isAutoNumber() || def->rowCount == 0) continue;
+        std::int64_t largest = 0;
+        TableScanner scanner(*impl_->pager, *impl_->format, *def, impl_->codePage());
+        std::span<const std::uint8_t> raw;
+        while (scanner.nextRaw(raw)) {
+            auto fields = crackRow(raw, *def, *impl_->format);
+            Value v =
+                decodeField(fields[i], def->columns[i], *impl_->format, impl_->codePage(), nullptr);
+            if (v.is<std::int64_t>()) largest = std::max(largest, v.as<std::int64_t>());
+        }
+        state->appender->setAutoNumberFloor(
+            static_cast<std::uint32_t>(std::clamp<std::int64_t>(largest, 0, 0x7FFFFFFF)));
+    }
     return RowInserter(std::move(state));
 }
 

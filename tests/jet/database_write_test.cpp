@@ -509,3 +509,28 @@ TEST(WriterOnAccessFiles, AddTableAndAppendRows) {
 }
 
 }  // namespace
+
+namespace {
+
+// Northwind's Orders holds ids above the counter in its definition; new rows
+// must not reuse them.
+TEST(WriterOnAccessFiles, AutoNumberStartsAboveTheLargestValue) {
+    const fs::path source = jettest::accessSamplesDir() / "jet4/Northwind.mdb";
+    if (!fs::exists(source)) GTEST_SKIP() << "no " << source;
+    jettest::TempDir dir;
+    const fs::path copy = dir / "copy.mdb";
+    fs::copy_file(source, copy);
+    fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
+    auto db = jet::Database::open(copy);
+    std::int64_t largest = 0;
+    for (const auto& r : readAll(*db, "Orders"))
+        largest = std::max(largest, r[0].as<std::int64_t>());
+    ASSERT_LT(db->table("Orders").autoNumber, largest);
+    auto ins = db->inserter("Orders");
+    ins.insert(jet::Row(db->table("Orders").columns.size()));
+    EXPECT_EQ(readAll(*db, "Orders").back()[0], Value(largest + 1));
+    EXPECT_EQ(db->table("Orders").autoNumber, static_cast<std::uint32_t>(largest + 1));
+    EXPECT_TRUE(db->verifyIndexes("Orders").empty());
+}
+
+}  // namespace

@@ -198,18 +198,8 @@ void TAccessDataset::open() {
         const jet::TableDef& table = jet::sql::resolve(db, *select);
         tableName_ = table.name;
         updatable_ = select->allColumns;
-        columns_ = table.columns;
-        if (updatable_) {
-            for (const jet::ColumnDef& column : table.columns)
-                fieldNames_.push_back(QString::fromStdString(column.name));
-        } else {
-            fieldNames_.push_back(QStringLiteral("Expr1000"));
-        }
+        load(table);
     });
-    for (int i = 0; i < fieldNames_.size(); ++i) {
-        exact_.insert(fieldNames_[i], i);
-        folded_.insert(fieldNames_[i].toCaseFolded(), i);
-    }
     context_ = jet::ConvertContext{db.version(), tableName_, db.codePage()};
     open_ = true;
 }
@@ -233,12 +223,41 @@ void TAccessDataset::detach() {
     stale_ = open_;
 }
 
-const std::vector<jet::ColumnDef>& TAccessDataset::columns() {
-    if (stale_) {
-        guarded([&] { columns_ = connection_.database().table(tableName_).columns; });
-        stale_ = false;
+void TAccessDataset::load(const jet::TableDef& table) {
+    columns_ = table.columns;
+    fieldNames_.clear();
+    exact_.clear();
+    folded_.clear();
+    if (updatable_) {
+        for (const jet::ColumnDef& column : table.columns)
+            fieldNames_.push_back(QString::fromStdString(column.name));
+    } else {
+        fieldNames_.push_back(QStringLiteral("Expr1000"));
     }
-    return columns_;
+    for (int i = 0; i < fieldNames_.size(); ++i) {
+        exact_.insert(fieldNames_[i], i);
+        folded_.insert(fieldNames_[i].toCaseFolded(), i);
+    }
+}
+
+void TAccessDataset::refresh() {
+    if (!stale_) return;
+    stale_ = false;
+    const std::vector<jet::ColumnDef> before = columns_;
+    guarded([&] { load(connection_.database().table(tableName_)); });
+    auto sameShape = [&] {
+        return before.size() == columns_.size() &&
+               std::equal(before.begin(), before.end(), columns_.begin(),
+                          [](const jet::ColumnDef& a, const jet::ColumnDef& b) {
+                              return a.name == b.name && a.type == b.type;
+                          });
+    };
+    if (appending_ && !sameShape()) {
+        appending_ = false;
+        throw TAccessError(
+            QStringLiteral("Table '%1' changed while a row was being added; the row was dropped.")
+                .arg(QString::fromStdString(tableName_)));
+    }
 }
 
 int TAccessDataset::fieldCount() const { return static_cast<int>(fieldNames_.size()); }
@@ -256,6 +275,7 @@ void TAccessDataset::append() {
         throw TAccessError(
             QStringLiteral("The result of \"%1\" cannot take new rows.").arg(commandText_));
     if (appending_) post();
+    refresh();
     row_.assign(static_cast<std::size_t>(fieldNames_.size()), jet::Value());
     appending_ = true;
 }
@@ -267,6 +287,7 @@ void TAccessDataset::requireAppending() const {
 
 void TAccessDataset::setValue(const QString& name, jet::Value value) {
     requireAppending();
+    refresh();
     const int field = fieldIndex(name);
     if (field < 0)
         throw TAccessError(QStringLiteral("Table '%1' has no column '%2'.")
@@ -284,23 +305,21 @@ void TAccessDataset::setValue(const QString& name, const QString& text) {
 
 void TAccessDataset::setValue(int field, jet::Value value) {
     requireAppending();
+    refresh();
     if (field < 0 || field >= fieldNames_.size())
         throw TAccessError(QStringLiteral("No column %1 in table '%2'.")
                                .arg(field)
                                .arg(QString::fromStdString(tableName_)));
-    const std::vector<jet::ColumnDef>& defs = columns();
     const auto index = static_cast<std::size_t>(field);
-    if (defs.size() != row_.size())
-        throw TAccessError(QStringLiteral("Table '%1' changed while a row was being added.")
-                               .arg(QString::fromStdString(tableName_)));
     // Converting now lets the caller learn which value failed; the row keeps the
     // caller's value, which the inserter converts again when storing.
-    guarded([&] { jet::convertValue(value, defs[index], context_); });
+    guarded([&] { jet::convertValue(value, columns_[index], context_); });
     row_[index] = std::move(value);
 }
 
 void TAccessDataset::post() {
     requireAppending();
+    refresh();
     appending_ = false;
     guarded([&] {
         if (!inserter_) inserter_.emplace(connection_.database().inserter(tableName_));

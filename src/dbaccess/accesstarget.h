@@ -154,7 +154,9 @@ private:
     void requireAppending() const;
     void detach();
 
-    const std::vector<jet::ColumnDef>& columns();
+    void load(const jet::TableDef& table);
+    // Reads the table again after a statement or rollback, before the next use.
+    void refresh();
 
     TAccessConnection& connection_;
     QString commandText_;

@@ -223,6 +223,40 @@ TEST_P(AccessTargetTest, RowsWithoutCommitAreDiscarded) {
     EXPECT_EQ(exportOf(file, "T1").size(), 1);
 }
 
+// Statements run while the cursor is open: it follows the table as it now is,
+// and never writes a row shaped for the table as it was.
+TEST_P(AccessTargetTest, CursorFollowsStatementsRunBesideIt) {
+    execute(kCreateT1);
+    auto& ds = target.accdataset;
+    openRows("T1");
+    ds.append();
+    ds.setValue("ID", TOracleValue::integer(1));
+    ds.post();
+    execute("create index [IX] on [T1] (ID)");  // same columns: the copy goes on
+    ds.append();
+    ds.setValue("ID", TOracleValue::integer(2));
+    ds.post();
+
+    ds.append();
+    ds.setValue("ID", TOracleValue::integer(3));
+    execute("drop table [T1]");
+    execute("Create table [T1] (\r\n[CODE] text(5)\r\n ) ");
+    EXPECT_TRUE(errorOf([&] { ds.post(); }).contains("changed"));
+    EXPECT_FALSE(ds.isAppending());
+
+    ds.append();
+    EXPECT_TRUE(errorOf([&] { ds.setValue("ID", TOracleValue::integer(4)); }).contains("ID"));
+    ds.setValue("code", TOracleValue::text("abc"));
+    ds.post();
+    EXPECT_EQ(ds.fieldCount(), 1);
+
+    execute("drop table [T1]");
+    EXPECT_FALSE(errorOf([&] { ds.append(); }).isEmpty());
+    ds.close();
+    target.accconnection.close();
+    EXPECT_EQ(tablesOf(file), QStringList());
+}
+
 INSTANTIATE_TEST_SUITE_P(BothFormats, AccessTargetTest,
                          ::testing::Values(jet::Version::Jet3, jet::Version::Jet4),
                          [](const auto& p) {

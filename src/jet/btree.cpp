@@ -1,6 +1,7 @@
 #include "jet/btree.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "jet/error.h"
 
@@ -8,14 +9,25 @@ namespace jet {
 namespace {
 
 constexpr std::size_t kMaxDepth = 32;
+// Decoded pages one index keeps between transactions (about 4 KB each).
+constexpr std::size_t kCachedPages = 512;
 
-// First entry of p not less than (key, row).
+// First entry of p not less than (key, row). Keys decide almost always; the
+// row pointer is read only for equal keys.
 std::size_t lowerBound(const IndexPage& p, std::span<const std::uint8_t> key, std::uint32_t row) {
     std::size_t lo = 0;
     std::size_t hi = p.size();
     while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
-        if (compareEntries(p.key(mid), p.rowPointer(mid), key, row) < 0)
+        const auto k = p.key(mid);
+        const std::size_t n = std::min(k.size(), key.size());
+        int c = n == 0 ? 0 : std::memcmp(k.data(), key.data(), n);
+        if (c == 0 && k.size() != key.size()) c = k.size() < key.size() ? -1 : 1;
+        if (c == 0) {
+            const std::uint32_t r = p.rowPointer(mid);
+            c = r < row ? -1 : (r > row ? 1 : 0);
+        }
+        if (c < 0)
             lo = mid + 1;
         else
             hi = mid;
@@ -283,10 +295,18 @@ void IndexTree::flush() {
         store_->write(number, image);
     }
     dirty_.clear();
-    // Keep the decoded pages for the next transaction unless there are many.
-    if (cache_.size() > 4096) {
-        rightmostLeaf_ = nullptr;
-        cache_.clear();
+    // Decoded pages stay for the next transaction, within a bound; the path
+    // to the rightmost leaf always stays, for appends.
+    if (cache_.size() > kCachedPages) {
+        std::unordered_map<std::uint32_t, std::unique_ptr<IndexPage>> kept;
+        if (rightmostLeaf_) {
+            for (const Step& s : rightmost_) {
+                auto it = cache_.find(s.page);
+                if (it != cache_.end()) kept.emplace(s.page, std::move(it->second));
+            }
+        }
+        cache_ = std::move(kept);
+        if (rightmostLeaf_ && cache_.size() != rightmost_.size()) rightmostLeaf_ = nullptr;
     }
 }
 

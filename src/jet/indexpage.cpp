@@ -196,7 +196,8 @@ IndexPage readIndexPage(const IndexPageFormat& fmt, std::span<const std::uint8_t
     const std::size_t capacity = fmt.capacity();
     const std::size_t minEntry = page.leaf ? 5 : 9;
     std::size_t start = 0;
-    std::vector<std::uint8_t> whole;
+    std::vector<std::uint8_t> shared;  // the first entry's first `prefix` bytes
+    page.bytes_.reserve(capacity);
     for (std::size_t byte = 0; byte < fmt.maskSize; ++byte) {
         if (mask[byte] == 0) continue;
         for (int bit = 0; bit < 8; ++bit) {
@@ -204,17 +205,16 @@ IndexPage readIndexPage(const IndexPageFormat& fmt, std::span<const std::uint8_t
             const std::size_t end = byte * 8 + static_cast<std::size_t>(bit);
             if (end > capacity) corrupt(pageNumber, "entry bitmap runs past the page");
             if (end <= start) corrupt(pageNumber, "empty entry");
-            whole.clear();
-            if (page.empty()) {
-                if (prefix > end - start) corrupt(pageNumber, "prefix longer than the first entry");
-            } else {
-                auto first = page.entry(0);
-                whole.assign(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(prefix));
-            }
-            whole.insert(whole.end(), data + start, data + end);
-            if (whole.size() < minEntry)
-                corrupt(pageNumber, "entry of " + std::to_string(whole.size()) + " bytes");
-            page.insert(page.size(), whole);
+            if (page.empty() && prefix > end - start)
+                corrupt(pageNumber, "prefix longer than the first entry");
+            if (shared.size() + (end - start) < minEntry)
+                corrupt(pageNumber,
+                        "entry of " + std::to_string(shared.size() + end - start) + " bytes");
+            // Later entries get the first entry's first `prefix` bytes back.
+            page.bytes_.insert(page.bytes_.end(), shared.begin(), shared.end());
+            page.bytes_.insert(page.bytes_.end(), data + start, data + end);
+            page.ends_.push_back(static_cast<std::uint32_t>(page.bytes_.size()));
+            if (page.ends_.size() == 1) shared.assign(data, data + prefix);
             start = end;
         }
     }

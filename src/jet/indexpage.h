@@ -111,6 +111,8 @@ public:
     bool fits(const IndexPageFormat& fmt) const;
 
 private:
+    friend IndexPage readIndexPage(const IndexPageFormat&, std::span<const std::uint8_t>,
+                                   std::uint32_t);
     std::size_t begin(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
     // Bytes every entry shares, short of each one's row byte; npos = unknown.
     std::size_t sharedPrefix() const;

@@ -86,7 +86,8 @@ int columns(const std::string& file, const std::string& table) {
             t.physicalIndexes.at(static_cast<std::size_t>(li.physicalIndex));
         std::string cols;
         for (const auto& ic : pi.columns) {
-            std::string name = "#" + std::to_string(ic.columnNumber);
+            std::string name = std::to_string(ic.columnNumber);
+            name.insert(0, 1, '#');
             for (const auto& c : t.columns)
                 if (c.number == ic.columnNumber) name = c.name;
             cols += (cols.empty() ? "" : ", ") + name + (ic.ascending ? "" : " DESC");
@@ -105,8 +106,10 @@ int csv(const std::string& file, const std::string& table) {
     auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
     auto cursor = db->scan(table);
     std::string line;
-    for (const auto& c : cursor.table().columns)
-        line += (line.empty() ? "" : ",") + csvField(c.name);
+    for (const auto& c : cursor.table().columns) {
+        if (!line.empty()) line += ',';
+        line += csvField(c.name);
+    }
     std::cout << line << '\n';
     while (cursor.next()) {
         line.clear();

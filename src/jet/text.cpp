@@ -1,6 +1,11 @@
 #include "jet/text.h"
 
+#include <iconv.h>
+
 #include <cctype>
+#include <cerrno>
+#include <map>
+#include <memory>
 
 namespace jet {
 
@@ -70,6 +75,58 @@ void appendUnits(std::string& out, const std::vector<char16_t>& units) {
     }
 }
 
+// Other code pages go through the C library's converters, one descriptor
+// per direction and code page (per thread: a descriptor carries state).
+class Converter {
+public:
+    Converter(const std::string& to, const std::string& from)
+        : cd_(::iconv_open(to.c_str(), from.c_str())) {}
+    ~Converter() {
+        if (ok()) ::iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    // Converts all of in; bytes it cannot convert become replacement (or
+    // make it fail when replacement is empty).
+    std::optional<std::string> run(std::string_view in, std::string_view replacement) {
+        ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        std::string out;
+        char buf[1024];
+        char* src = const_cast<char*>(in.data());
+        std::size_t left = in.size();
+        while (left > 0) {
+            char* dst = buf;
+            std::size_t room = sizeof buf;
+            const std::size_t r = ::iconv(cd_, &src, &left, &dst, &room);
+            out.append(buf, static_cast<std::size_t>(dst - buf));
+            if (r != static_cast<std::size_t>(-1)) continue;
+            if (errno == E2BIG) continue;
+            if (replacement.empty()) return std::nullopt;
+            out += replacement;  // a byte it cannot read: skip it
+            ++src;
+            --left;
+        }
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+Converter* converter(std::uint16_t codePage, bool toUtf8) {
+    thread_local std::map<std::pair<std::uint16_t, bool>, std::unique_ptr<Converter>> cache;
+    auto& slot = cache[{codePage, toUtf8}];
+    if (!slot) {
+        const std::string cp = "CP" + std::to_string(codePage);
+        slot = toUtf8 ? std::make_unique<Converter>("UTF-8", cp)
+                      : std::make_unique<Converter>(cp, "UTF-8");
+    }
+    return slot->ok() ? slot.get() : nullptr;
+}
+
+bool usesTable(std::uint16_t codePage) { return codePage == 1252 || codePage == 0; }
+
 }  // namespace
 
 std::string utf16ToUtf8(std::span<const std::uint8_t> data) {
@@ -105,11 +162,18 @@ std::string decodeJet4Text(std::span<const std::uint8_t> data) {
 }
 
 std::string decodeCodePage(std::span<const std::uint8_t> data, std::uint16_t codePage) {
+    if (!usesTable(codePage)) {
+        if (Converter* c = converter(codePage, true)) {
+            const std::string_view in(reinterpret_cast<const char*>(data.data()), data.size());
+            if (auto out = c->run(in, "\xEF\xBF\xBD")) return *out;
+        }
+        codePage = 1252;  // no converter: the Western reading is the best guess
+    }
     std::string out;
     out.reserve(data.size());
     for (std::uint8_t b : data) {
         char32_t c = b;
-        if (codePage == 1252 && b >= 0x80 && b < 0xA0) c = kCp1252High[b - 0x80];
+        if (b >= 0x80 && b < 0xA0) c = kCp1252High[b - 0x80];
         appendUtf8(out, c);
     }
     return out;
@@ -137,6 +201,14 @@ std::vector<std::uint8_t> utf8ToUtf16(std::string_view utf8) {
 
 std::optional<std::vector<std::uint8_t>> encodeCodePage(std::string_view utf8,
                                                         std::uint16_t codePage) {
+    if (!usesTable(codePage)) {
+        if (Converter* c = converter(codePage, false)) {
+            auto out = c->run(utf8, {});
+            if (!out) return std::nullopt;
+            return std::vector<std::uint8_t>(out->begin(), out->end());
+        }
+        codePage = 1252;
+    }
     std::vector<std::uint8_t> out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
@@ -146,17 +218,12 @@ std::optional<std::vector<std::uint8_t>> encodeCodePage(std::string_view utf8,
             continue;
         }
         bool found = false;
-        if (codePage == 1252) {
-            for (int k = 0; k < 32; ++k)
-                if (kCp1252High[k] == c) {
-                    out.push_back(static_cast<std::uint8_t>(0x80 + k));
-                    found = true;
-                    break;
-                }
-        } else if (c < 0x100) {
-            out.push_back(static_cast<std::uint8_t>(c));
-            found = true;
-        }
+        for (int k = 0; k < 32; ++k)
+            if (kCp1252High[k] == c) {
+                out.push_back(static_cast<std::uint8_t>(0x80 + k));
+                found = true;
+                break;
+            }
         if (!found) return std::nullopt;
     }
     return out;

@@ -20,8 +20,9 @@ namespace jet {
 std::string utf16ToUtf8(std::span<const std::uint8_t> utf16le);
 // A Jet 4 text value, compressed or not.
 std::string decodeJet4Text(std::span<const std::uint8_t> data);
-// Jet 3 text in a code page. 1252 is mapped exactly; other code pages are
-// read as Latin-1 (their ASCII part is right).
+// Jet 3 text in a code page. 1252 (and 0, unknown) is mapped by our own
+// table; other code pages go through the C library's converters (bytes
+// they cannot read become U+FFFD), or as 1252 when there is none.
 std::string decodeCodePage(std::span<const std::uint8_t> data, std::uint16_t codePage);
 
 // UTF-8 to UTF-16LE; invalid UTF-8 becomes U+FFFD.

@@ -131,6 +131,19 @@ TEST(TextDecoding, Jet3CodePage1252AndBack) {
     EXPECT_FALSE(jet::namesEqual("Table1", "Table10"));
 }
 
+TEST(TextDecoding, OtherCodePagesGoThroughTheSystemConverters) {
+    EXPECT_EQ(jet::decodeCodePage(std::vector<std::uint8_t>{0xEA, 'a'}, 1251),
+              "\xD0\xBA"
+              "a");
+    EXPECT_EQ(jet::decodeCodePage(std::vector<std::uint8_t>{0xCA, 0xC0}, 936), "\xE4\xB8\x96");
+    // A lone lead byte cannot be read: it becomes U+FFFD, the rest survives.
+    EXPECT_EQ(jet::decodeCodePage(std::vector<std::uint8_t>{'x', 0x81}, 936), "x\xEF\xBF\xBD");
+    EXPECT_EQ(jet::encodeCodePage("\xD0\xBA", 1251), (std::vector<std::uint8_t>{0xEA}));
+    EXPECT_FALSE(jet::encodeCodePage("\xE4\xB8\x96", 1251).has_value());
+    // A code page the system does not know reads as Western.
+    EXPECT_EQ(jet::decodeCodePage(std::vector<std::uint8_t>{0x80}, 65000 - 1), "\xE2\x82\xAC");
+}
+
 TEST(TableDefinition, FindsColumnsWithoutRegardToCase) {
     jet::TableDef t;
     t.columns.resize(3);

@@ -336,6 +336,28 @@ TEST_P(Writer, CreateTableRefusesBadNamesAndLimits) {
     expectInvalid("T", heavy, "rows too large");
     EXPECT_FALSE(db->hasTable("T"));
 
+    // A row longer than the format allows is refused whole.
+    std::vector<ColumnSpec> fat;
+    jet::Row full;
+    const std::string omega = "\xCE\xA9";  // UTF-16 in Jet 4, never compressed
+    for (int i = 0; i < 10; ++i) {
+        fat.push_back({"t" + std::to_string(i), ColumnType::Text});
+        std::string text;
+        for (int k = 0; k < 255; ++k) text += v == Version::Jet4 ? omega : "x";
+        full.push_back(text);
+    }
+    db->createTable("Fat", fat);
+    try {
+        db->insertRow("Fat", full);
+        ADD_FAILURE() << "accepted";
+    } catch (const jet::Error& e) {
+        EXPECT_EQ(e.kind(), jet::Error::Kind::Invalid) << e.what();
+    }
+    EXPECT_EQ(db->table("Fat").rowCount, 0u);
+    full.resize(3);
+    db->insertRow("Fat", full);
+    EXPECT_EQ(db->table("Fat").rowCount, 1u);
+
     // Text(0) is Text(255); wide definitions span several pages.
     std::vector<ColumnSpec> texts;
     for (int i = 0; i < 200; ++i)
@@ -347,7 +369,7 @@ TEST_P(Writer, CreateTableRefusesBadNamesAndLimits) {
     const jet::TableDef def = db->table("Texts");
     db.reset();
     if (!jettest::mdbtoolsAvailable()) GTEST_SKIP() << "mdbtools is not installed";
-    EXPECT_EQ(jettest::mdbTables(file).size(), 3u);
+    EXPECT_EQ(jettest::mdbTables(file).size(), 4u);
     const auto ex = jettest::mdbExport(file, "Texts");
     ASSERT_EQ(ex.header.size(), 200u);
     ASSERT_EQ(ex.rows.size(), 1u);

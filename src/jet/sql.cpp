@@ -271,7 +271,7 @@ private:
         next();
     }
     void expectKeyword(std::string_view word) {
-        if (!atKeyword(word)) fail("expected " + std::string(word) + "", text_, peek().begin);
+        if (!atKeyword(word)) fail("expected " + std::string(word), text_, peek().begin);
         next();
     }
     void expectEnd() {
@@ -569,7 +569,7 @@ private:
         const std::size_t begin = peek().begin;
         std::size_t count = 0;
         std::size_t end = begin;
-        std::size_t before = pos_;
+        const std::size_t first = pos_;
         while (peek().kind == Tok::Word || peek().kind == Tok::Bracketed) {
             end = next().end;
             ++count;
@@ -584,8 +584,8 @@ private:
         }
         if (nameTokens == 0) fail("expected a column name", text_, begin);
         std::string col;
-        if (nameTokens == 1 && tokens_[before].kind == Tok::Bracketed)
-            col = std::string(tokens_[before].text);
+        if (nameTokens == 1 && tokens_[first].kind == Tok::Bracketed)
+            col = std::string(tokens_[first].text);
         else
             col = std::string(text_.substr(begin, end - begin));
         checkName(col, "column", text_, begin);

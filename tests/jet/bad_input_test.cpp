@@ -86,11 +86,11 @@ TEST(BadInput, AccdbAndEncryptedFilesAreUnsupported) {
     auto bytes = jettest::readFile(source);
 
     auto accdb = bytes;
-    accdb[0x14] = 0x02;
-    std::memcpy(accdb.data() + 4, "Standard ACE DB", 15);
+    accdb.at(0x14) = 0x02;
+    std::memcpy(&accdb.at(4), "Standard ACE DB", 15);
     auto encrypted = bytes;
     // The database key sits inside the masked region: flip a bit there.
-    encrypted[0x3E] ^= 0x01;
+    encrypted.at(0x3E) ^= 0x01;
     for (const auto& [name, content] :
          {std::pair{"new.accdb", accdb}, std::pair{"locked.mdb", encrypted}}) {
         const fs::path file = dir / name;

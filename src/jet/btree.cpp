@@ -113,8 +113,10 @@ bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
                                                   " bytes is longer than the " +
                                                   std::to_string(maxKeySize()) + " an index holds");
     const bool append = beyondRightmost(key, rowPointer);
-    if (!append) descend(key, rowPointer, path_);
-    const std::vector<Step>& path = append ? rightmost_ : path_;
+    const bool probed = !append && probed_ && sameKey(probeKey_, key);
+    probed_ = false;
+    if (!append && !probed) descend(key, rowPointer, path_);
+    const std::vector<Step>& path = append ? rightmost_ : (probed ? probePath_ : path_);
     const std::uint32_t leafNo = path.back().page;
     IndexPage& leaf = append ? *rightmostLeaf_ : page(leafNo);
     const std::size_t pos = append ? leaf.size() : lowerBound(leaf, key, rowPointer);
@@ -142,7 +144,7 @@ bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
         rightmostLeaf_ = nullptr;
         splitIfNeeded(path, path.size() - 1, rightEdge);
     } else if (rightEdge && !append) {
-        rightmost_ = path_;
+        rightmost_ = path;
         rightmostLeaf_ = &leaf;
     }
     return !seen;
@@ -271,20 +273,28 @@ void IndexTree::splitIfNeeded(const std::vector<Step>& path, std::size_t level, 
 }
 
 bool IndexTree::containsKey(std::span<const std::uint8_t> key) {
+    probed_ = false;
     // Past the last key of the rightmost leaf: nowhere in the index.
-    if (beyondRightmost(key, 0) && !sameKey(rightmostLeaf_->key(rightmostLeaf_->size() - 1), key))
-        return false;
-    descend(key, 0, path_);
-    const std::vector<Step>& path = path_;
-    const IndexPage* leaf = &page(path.back().page);
+    if (beyondRightmost(key, 0)) return false;
+    descend(key, 0, probePath_);
+    const IndexPage* leaf = &page(probePath_.back().page);
     std::size_t pos = lowerBound(*leaf, key, 0);
+    bool moved = false;
     // A node entry may name a key below the true last one of its child in
     // files edited elsewhere; the next leaf settles it.
     for (int hops = 0; pos == leaf->size() && leaf->next != 0 && hops < 4; ++hops) {
         leaf = &page(leaf->next);
         pos = lowerBound(*leaf, key, 0);
+        moved = true;
     }
-    return pos < leaf->size() && sameKey(leaf->key(pos), key);
+    const bool found = pos < leaf->size() && sameKey(leaf->key(pos), key);
+    // Without an equal key, the entry goes where this lookup ended whatever
+    // its row: the insert that follows can start there.
+    if (!found && !moved) {
+        probed_ = true;
+        probeKey_.assign(key.begin(), key.end());
+    }
+    return found;
 }
 
 void IndexTree::flush() {
@@ -297,6 +307,7 @@ void IndexTree::flush() {
     dirty_.clear();
     // Decoded pages stay for the next transaction, within a bound; the path
     // to the rightmost leaf always stays, for appends.
+    probed_ = false;
     if (cache_.size() > kCachedPages) {
         std::unordered_map<std::uint32_t, std::unique_ptr<IndexPage>> kept;
         if (rightmostLeaf_) {
@@ -312,6 +323,7 @@ void IndexTree::flush() {
 
 void IndexTree::discard() {
     rightmostLeaf_ = nullptr;
+    probed_ = false;
     cache_.clear();
     dirty_.clear();
 }

@@ -50,7 +50,8 @@ public:
     // entry that is already there (same key and row) fails with
     // Error::Kind::Corrupt.
     bool insert(std::span<const std::uint8_t> key, std::uint32_t rowPointer);
-    // Whether some entry carries exactly this key.
+    // Whether some entry carries exactly this key. When none does, an insert
+    // of this key that comes next starts from this lookup.
     bool containsKey(std::span<const std::uint8_t> key);
 
     // Writes every changed page to the store.
@@ -89,6 +90,10 @@ private:
     // at the end of the index skip the descent.
     std::vector<Step> rightmost_;
     std::vector<Step> path_;  // scratch for descend()
+    // The last containsKey() lookup, valid until the tree changes.
+    std::vector<Step> probePath_;
+    std::vector<std::uint8_t> probeKey_;
+    bool probed_ = false;
     IndexPage* rightmostLeaf_ = nullptr;
     // Whether (key, row) sorts after every entry, judged on the kept path.
     bool beyondRightmost(std::span<const std::uint8_t> key, std::uint32_t row) const;

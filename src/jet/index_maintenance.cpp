@@ -211,8 +211,10 @@ void indexRowCheck(Database::Impl& impl, const TableDef& table, const Row& row) 
             throw Error(Error::Kind::Unsupported,
                         "Table '" + table.name + "': the key of index '" + indexName(table, p) +
                             "' for this row is too long to store; it was not added");
-        if (k.anyNull || !(p.isUnique() || primary)) continue;
-        if (plan.trees[n]->tree->containsKey(k.key)) {
+        // Every index is looked up now: a damaged one fails before the row is
+        // stored, and the insert starts from the lookup.
+        const bool taken = plan.trees[n]->tree->containsKey(k.key);
+        if (taken && !k.anyNull && (p.isUnique() || primary)) {
             constraint("Table '" + table.name +
                        "': the row would duplicate a value of the unique " +
                        std::string(primary ? "primary key '" : "index '") + indexName(table, p) +

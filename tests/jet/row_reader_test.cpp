@@ -93,6 +93,22 @@ TEST(RowReader, Jet3JumpTableCarriesOffsetsPast256) {
     EXPECT_EQ(row[1].as<std::string>(), std::string(100, 'b'));
 }
 
+// A row just over 256 bytes whose variable data all lies below 256: the one
+// jump entry is filler (0xFF) but still takes its byte.
+TEST(RowReader, Jet3FillerJumpEntryStillTakesItsByte) {
+    jet::TableDef t;
+    for (std::uint16_t i = 0; i < 12; ++i)
+        t.columns.push_back(column("c", ColumnType::Text, i, false, i));
+    Bytes r = {12};
+    for (int i = 0; i < 12; ++i) r.insert(r.end(), 20, static_cast<std::uint8_t>('a' + i));
+    for (int i = 12; i >= 0; --i) r.push_back(static_cast<std::uint8_t>(1 + 20 * i));
+    append(r, {0xFF, 12, 0xFF, 0x0F});  // jump filler, var count, null mask
+    ASSERT_EQ(r.size(), 258u);
+    const auto row = jet::decodeRow(r, t, jet::Format::jet3(), 1252, nullptr);
+    for (std::size_t i = 0; i < 12; ++i)
+        EXPECT_EQ(row[i].as<std::string>(), std::string(20, static_cast<char>('a' + i)));
+}
+
 TEST(RowReader, ImpossibleRowsAreCorruptNotCrashes) {
     const auto& f = jet::Format::jet4();
     const auto t = jet4Table();

@@ -72,14 +72,57 @@ void writeFixed(std::uint8_t* p, const RowLayout::Fixed& f, const Value& v) {
 
 }  // namespace
 
+namespace {
+
+// Bytes a fixed-length value of a type takes; 0 for text and binary, which
+// take their declared length.
+std::size_t valueSize(ColumnType type) {
+    switch (type) {
+        case ColumnType::Byte:
+            return 1;
+        case ColumnType::Integer:
+            return 2;
+        case ColumnType::Long:
+        case ColumnType::Single:
+            return 4;
+        case ColumnType::Currency:
+        case ColumnType::Double:
+        case ColumnType::DateTime:
+            return 8;
+        case ColumnType::Guid:
+            return 16;
+        case ColumnType::Numeric:
+            return 17;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
 RowLayout RowLayout::of(const TableDef& table) {
     RowLayout l;
     int maxVar = -1;
     std::uint16_t maxNumber = 0;
+    // A definition that cannot describe a row (a damaged file) stops here,
+    // before any byte is laid out by it.
+    auto damaged = [&](const ColumnDef& c, const char* what) {
+        throw Error(Error::Kind::Corrupt,
+                    "Table '" + table.name + "', column '" + c.name + "': " + what);
+    };
     for (const ColumnDef& c : table.columns) {
+        if (c.number >= 256) damaged(c, "column number out of range");
         maxNumber = std::max<std::uint16_t>(maxNumber, static_cast<std::uint16_t>(c.number + 1));
-        if (!c.isFixed()) maxVar = std::max<int>(maxVar, c.varIndex);
+        if (!c.isFixed()) {
+            if (c.varIndex >= 256) damaged(c, "variable slot out of range");
+            maxVar = std::max<int>(maxVar, c.varIndex);
+        } else if (c.type != ColumnType::Boolean) {
+            if (c.length < valueSize(c.type)) damaged(c, "length too small for its type");
+            if (c.fixedOffset + c.length > 4096) damaged(c, "fixed offset out of range");
+        }
     }
+    if (table.maxColumnNumber > 256)
+        throw Error(Error::Kind::Corrupt, "Table '" + table.name + "': too many columns");
     l.columnCount = std::max(maxNumber, table.maxColumnNumber);
     l.maskBytes = (l.columnCount + 7u) / 8u;
     l.varSlots.assign(static_cast<std::size_t>(maxVar + 1), -1);
@@ -128,6 +171,11 @@ std::size_t buildRow(const Format& format, const RowLayout& l, std::span<const V
         }
         offsets[varCount] = static_cast<std::uint16_t>(out.size() - start);
         const std::size_t dataEnd = out.size() - start;
+        // Offsets are 16-bit (Jet 3: 8-bit plus jumps); a longer row is one
+        // the format cannot hold at all.
+        if (dataEnd > 0xFFFF || (format.rowJumpTable && dataEnd > format.pageSize))
+            throw Error(Error::Kind::Invalid, "a row of " + std::to_string(dataEnd) +
+                                                  " bytes is larger than the format allows");
         if (format.rowVarOffsetSize == 2) {
             std::size_t pos = out.size();
             out.resize(pos + 2 * (varCount + 1) + 2);

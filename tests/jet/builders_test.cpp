@@ -72,6 +72,29 @@ TEST(RowBuilder, RowsOfEveryLengthReadBack) {
     }
 }
 
+// A damaged definition is refused before it lays out a single byte.
+TEST(RowBuilder, RefusesDefinitionsNoRowCanHave) {
+    auto layoutOf = [](jet::ColumnDef c) {
+        jet::TableDef t;
+        t.name = "T";
+        t.columns = {c};
+        return jet::RowLayout::of(t);
+    };
+    auto kind = [&](const jet::ColumnDef& c) {
+        try {
+            layoutOf(c);
+        } catch (const jet::Error& e) {
+            return e.kind();
+        }
+        return jet::Error::Kind::Io;  // not thrown
+    };
+    EXPECT_EQ(kind(column("A", ColumnType::Text, 0, 10, false, 300)), jet::Error::Kind::Corrupt);
+    EXPECT_EQ(kind(column("A", ColumnType::Long, 0, 2, true, 0)), jet::Error::Kind::Corrupt);
+    EXPECT_EQ(kind(column("A", ColumnType::Double, 0, 8, true, 60000)), jet::Error::Kind::Corrupt);
+    EXPECT_EQ(kind(column("A", ColumnType::Long, 900, 4, true, 0)), jet::Error::Kind::Corrupt);
+    EXPECT_EQ(kind(column("A", ColumnType::Long, 0, 4, true, 0)), jet::Error::Kind::Io);
+}
+
 TEST(DataPageBuilder, FillsDownwardsAndKeepsFreeSpace) {
     for (Version v : {Version::Jet3, Version::Jet4}) {
         const Format& f = Format::of(v);

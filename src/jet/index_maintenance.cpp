@@ -49,6 +49,12 @@ private:
     throw Error(Error::Kind::Constraint, message);
 }
 
+[[noreturn]] void rethrowWithContext(const Database::Impl& impl, const TableDef& table,
+                                     const PhysicalIndex& index, const Error& e) {
+    throw Error(e.kind(), "Table '" + table.name + "', index '" + indexName(table, index) +
+                              "' in \"" + impl.path.string() + "\": " + e.what());
+}
+
 std::string columnList(const IndexLayout& layout) {
     std::string out;
     for (const std::string& n : layout.names) out += (out.empty() ? "" : ", ") + n;
@@ -213,7 +219,12 @@ void indexRowCheck(Database::Impl& impl, const TableDef& table, const Row& row) 
                             "' for this row is too long to store; it was not added");
         // Every index is looked up now: a damaged one fails before the row is
         // stored, and the insert starts from the lookup.
-        const bool taken = plan.trees[n]->tree->containsKey(k.key);
+        bool taken = false;
+        try {
+            taken = plan.trees[n]->tree->containsKey(k.key);
+        } catch (const Error& e) {
+            rethrowWithContext(impl, table, p, e);
+        }
         if (taken && !k.anyNull && (p.isUnique() || primary)) {
             constraint("Table '" + table.name +
                        "': the row would duplicate a value of the unique " +
@@ -240,7 +251,11 @@ void indexRowInserted(Database::Impl& impl, const TableDef& table, const Row& ro
     for (std::size_t n = 0; n < table.physicalIndexes.size(); ++n) {
         if (s.keys[n].skip) continue;
         IndexSession::Tree& t = *plan->trees[n];
-        if (t.tree->insert(s.keys[n].key, pointer)) ++t.newKeys;
+        try {
+            if (t.tree->insert(s.keys[n].key, pointer)) ++t.newKeys;
+        } catch (const Error& e) {
+            rethrowWithContext(impl, table, table.physicalIndexes[n], e);
+        }
     }
 }
 

@@ -186,6 +186,29 @@ TEST_P(IndexedTable, CatalogIndexesFollowCreateAndDropTable) {
     for (const char* system : {"MSysObjects", "MSysACEs"}) EXPECT_EQ(problems(*db, system), "");
 }
 
+TEST_P(IndexedTable, DamagedIndexRefusesTheRowBeforeStoringIt) {
+    std::uint32_t root = 0;
+    {
+        auto db = createPeople();
+        db->createIndex("People", {"ByName", {{"Name", true}}});
+        for (int i = 0; i < 5; ++i) db->insertRow("People", person(i, name(i), i));
+        root = db->table("People").physicalIndexes[0].rootPage;
+        Pager& pager = *db->impl().pager;
+        pager.modify(root)[0] = 0x01;  // no longer an index page
+        pager.commit();
+    }
+    auto db = Database::open(file_);
+    try {
+        db->insertRow("People", person(9, "Zed", 9));
+        ADD_FAILURE() << "row accepted into a damaged index";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), Error::Kind::Corrupt) << e.what();
+        EXPECT_NE(std::string(e.what()).find("index 'ByName'"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(rowCount(*db, "People"), 5u);
+    EXPECT_NE(problems(*db, "People"), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, IndexedTable, ::testing::Values(Version::Jet3, Version::Jet4),
                          [](const ::testing::TestParamInfo<Version>& p) {
                              return p.param == Version::Jet3 ? std::string("Jet3")

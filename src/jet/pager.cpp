@@ -92,6 +92,40 @@ std::uint64_t recordSum(std::uint64_t salt, const std::uint8_t* record, std::siz
     return fnv1a(record, size, fnv1a(s, 8, kFnvSeed));
 }
 
+// Reads a journal: calls record() for each intact record in order, stopping
+// at the first one cut short or failing its checksum. Returns false when
+// the header is unusable (the journal was never acted on).
+bool readJournal(const fs::path& journal, std::uint32_t& pageSize, std::uint64_t& originalLength,
+                 const std::function<void(std::uint32_t, const std::uint8_t*)>& record) {
+    const int jfd = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
+    if (jfd < 0) return false;
+    std::uint8_t header[kJournalHeader];
+    const bool usable = readExact(jfd, header, kJournalHeader, 0) &&
+                        std::memcmp(header, kMagic, 8) == 0 &&
+                        bytes::le64(header + 28) == fnv1a(header, 28, kFnvSeed);
+    pageSize = usable ? bytes::le32(header + 8) : 0;
+    if (!usable || pageSize < 512 || pageSize > 65536) {
+        ::close(jfd);
+        return false;
+    }
+    originalLength = bytes::le64(header + 12);
+    const std::uint64_t salt = bytes::le64(header + 20);
+    std::vector<std::uint8_t> buffer(pageSize + kRecordExtra);
+    try {
+        for (std::uint64_t offset = kJournalHeader;; offset += buffer.size()) {
+            if (!readExact(jfd, buffer.data(), buffer.size(), offset)) break;
+            const std::size_t body = 4 + pageSize;
+            if (bytes::le64(buffer.data() + body) != recordSum(salt, buffer.data(), body)) break;
+            record(bytes::le32(buffer.data()), buffer.data() + 4);
+        }
+    } catch (...) {
+        ::close(jfd);
+        throw;
+    }
+    ::close(jfd);
+    return true;
+}
+
 }  // namespace
 
 Error corruptPage(const Pager& pager, std::uint32_t page, const std::string& what) {
@@ -148,10 +182,12 @@ bool Pager::recover(const fs::path& path) {
     std::error_code ec;
     if (!fs::exists(journal, ec)) return false;
 
-    const bool readOnly = isReadOnly(path);
+    fs::path dir = path.parent_path();
+    if (dir.empty()) dir = ".";
+    const bool readOnly = isReadOnly(path) || isReadOnly(dir);
     int fd = readOnly ? -1 : ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        const std::string why = readOnly ? "the file is read-only" : sysError();
+        const std::string why = readOnly ? "the file or its folder is read-only" : sysError();
         throw Error(Error::Kind::Io, "Cannot recover " + quoted(path) +
                                          ": an interrupted commit left " + quoted(journal) +
                                          " and rolling it back needs write access (" + why + ")");
@@ -181,7 +217,20 @@ std::unique_ptr<Pager> Pager::open(const fs::path& path, bool writable) {
     if (fs::is_directory(status))
         throw Error(Error::Kind::Io, "Cannot open " + quoted(path) + ": it is a folder");
 
-    recover(path);
+    // A reader that cannot put the file right reads it as the journal says
+    // it was, leaving both untouched.
+    std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> overlay;
+    std::uint64_t overlayLength = 0;
+    std::uint32_t overlayPageSize = 0;
+    try {
+        recover(path);
+    } catch (const Error& e) {
+        if (writable || e.kind() != Error::Kind::Io) throw;
+        readJournal(journalPath(path), overlayPageSize, overlayLength,
+                    [&](std::uint32_t number, const std::uint8_t* data) {
+                        overlay.try_emplace(number, data, data + overlayPageSize);
+                    });
+    }
 
     if (writable) {
         if (isReadOnly(path))
@@ -205,7 +254,13 @@ std::unique_ptr<Pager> Pager::open(const fs::path& path, bool writable) {
         throw Error(Error::Kind::Busy, "Cannot open " + quoted(path) +
                                            " for writing: another program is writing to it");
     }
-    return std::unique_ptr<Pager>(new Pager(path, fd, writable));
+    std::unique_ptr<Pager> p(new Pager(path, fd, writable));
+    if (overlayPageSize != 0) {
+        p->overlay_ = std::move(overlay);
+        p->overlayLength_ = overlayLength;
+        p->overlayPageSize_ = overlayPageSize;
+    }
+    return p;
 }
 
 std::unique_ptr<Pager> Pager::create(const fs::path& path, std::uint32_t pageSize) {
@@ -236,6 +291,11 @@ std::vector<std::uint8_t> Pager::readPrefix(std::size_t length) const {
         const std::size_t n = std::min(length, image_.size());
         return std::vector<std::uint8_t>(image_.begin(), image_.begin() + static_cast<long>(n));
     }
+    if (auto o = overlay_.find(0); o != overlay_.end()) {
+        const std::size_t n = std::min(length, o->second.size());
+        return std::vector<std::uint8_t>(o->second.begin(),
+                                         o->second.begin() + static_cast<long>(n));
+    }
     std::vector<std::uint8_t> out(length);
     std::size_t got = 0;
     while (got < length) {
@@ -251,7 +311,13 @@ std::vector<std::uint8_t> Pager::readPrefix(std::size_t length) const {
 
 void Pager::setPageSize(std::uint32_t pageSize) {
     pageSize_ = pageSize;
-    const std::uint64_t size = fd_ < 0 ? image_.size() : fileSize(fd_);
+    std::uint64_t size = fd_ < 0 ? image_.size() : fileSize(fd_);
+    if (overlayPageSize_ != 0) {
+        if (overlayPageSize_ != pageSize)
+            throw Error(Error::Kind::Corrupt,
+                        "The journal of " + quoted(path_) + " does not match the file's page size");
+        size = std::min(size, overlayLength_);
+    }
     filePages_ = static_cast<std::uint32_t>(size / pageSize);
     pageCount_ = filePages_;
     dirty_.clear();
@@ -294,7 +360,9 @@ PageRef Pager::page(std::uint32_t number) const {
         return c->second.page;
     }
     auto page = std::make_shared<Page>(pageSize_);
-    if (fd_ < 0) {
+    if (auto o = overlay_.find(number); o != overlay_.end()) {
+        std::memcpy(page->data(), o->second.data(), pageSize_);
+    } else if (fd_ < 0) {
         std::memcpy(page->data(), image_.data() + std::size_t{number} * pageSize_, pageSize_);
     } else if (!readExact(fd_, page->data(), pageSize_, std::uint64_t{number} * pageSize_)) {
         ioError("read page " + std::to_string(number) + " of");
@@ -327,38 +395,18 @@ std::uint32_t Pager::append() {
 }
 
 bool Pager::playBack() {
-    const fs::path journal = journalPath(path_);
-    const int jfd = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
-    if (jfd < 0) return false;
-    std::uint8_t header[kJournalHeader];
-    const bool usable = readExact(jfd, header, kJournalHeader, 0) &&
-                        std::memcmp(header, kMagic, 8) == 0 &&
-                        bytes::le64(header + 28) == fnv1a(header, 28, kFnvSeed);
-    const std::uint32_t pageSize = usable ? bytes::le32(header + 8) : 0;
-    if (!usable || pageSize < 512 || pageSize > 65536) {
-        ::close(jfd);
-        return false;  // never acted on
-    }
-    const std::uint64_t originalLength = bytes::le64(header + 12);
-    const std::uint64_t salt = bytes::le64(header + 20);
-    std::vector<std::uint8_t> record(pageSize + kRecordExtra);
-    try {
-        for (std::uint64_t offset = kJournalHeader;; offset += record.size()) {
-            if (!readExact(jfd, record.data(), record.size(), offset)) break;
-            const std::size_t body = 4 + pageSize;
-            if (bytes::le64(record.data() + body) != recordSum(salt, record.data(), body)) break;
-            const std::uint32_t number = bytes::le32(record.data());
-            writeAll(fd_, record.data() + 4, pageSize, std::uint64_t{number} * pageSize,
-                     {IoStep::Kind::PageWrite, number});
-        }
-        step({IoStep::Kind::Truncate, 0});
-        if (::ftruncate(fd_, static_cast<off_t>(originalLength)) != 0) ioError("truncate");
-        syncFd(fd_, IoStep::Kind::FileSync);
-    } catch (...) {
-        ::close(jfd);
-        throw;
-    }
-    ::close(jfd);
+    std::uint32_t pageSize = 0;
+    std::uint64_t originalLength = 0;
+    const bool usable =
+        readJournal(journalPath(path_), pageSize, originalLength,
+                    [&](std::uint32_t number, const std::uint8_t* data) {
+                        writeAll(fd_, data, pageSize, std::uint64_t{number} * pageSize,
+                                 {IoStep::Kind::PageWrite, number});
+                    });
+    if (!usable) return false;
+    step({IoStep::Kind::Truncate, 0});
+    if (::ftruncate(fd_, static_cast<off_t>(originalLength)) != 0) ioError("truncate");
+    syncFd(fd_, IoStep::Kind::FileSync);
     return true;
 }
 

@@ -62,7 +62,8 @@ using WriteHook = std::function<bool(const IoStep&)>;
 class Pager {
 public:
     // Opens an existing file. writable takes the writer's lock and needs a
-    // writable file and folder. A leftover journal is played back first.
+    // writable file and folder. A leftover journal is played back first; a
+    // reader without write access reads through it instead.
     static std::unique_ptr<Pager> open(const std::filesystem::path& path, bool writable);
     // Creates a new, empty file (fails if one exists) and holds the lock.
     static std::unique_ptr<Pager> create(const std::filesystem::path& path, std::uint32_t pageSize);
@@ -135,6 +136,11 @@ private:
     std::filesystem::path path_;
     int fd_ = -1;
     std::vector<std::uint8_t> image_;  // fromImage(): the whole "file"
+    // A reader's view of a file whose leftover journal it may not play back:
+    // the journal's pages and length stand in for the file's.
+    std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> overlay_;
+    std::uint64_t overlayLength_ = 0;
+    std::uint32_t overlayPageSize_ = 0;
     bool writable_ = false;
     bool broken_ = false;  // a commit failed and could not be undone in place
     std::uint32_t pageSize_ = 0;

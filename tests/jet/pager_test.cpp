@@ -212,6 +212,44 @@ TEST_F(PagerTest, BigTransactionsSpillThroughTheJournalAndStillCommitOrRollBack)
     }
 }
 
+TEST_F(PagerTest, AReaderWithoutWriteAccessReadsThroughALeftoverJournal) {
+    int steps = 0;
+    {
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        makeChange(*p);
+        p->commit();
+    }
+    jettest::writeFile(file, before);
+    {
+        auto p = openPager(file, true);
+        int n = 0;
+        // Dies just before removing the journal: every page is written.
+        p->setWriteHook([&](const IoStep&) { return ++n < steps; });
+        makeChange(*p);
+        EXPECT_THROW(p->commit(), Error);
+    }
+    const auto crashed = jettest::readFile(file);
+    ASSERT_EQ(crashed, after);
+    ASSERT_TRUE(fs::exists(Pager::journalPath(file)));
+    fs::permissions(file, fs::perms::owner_read);
+    {
+        auto p = openPager(file, false);
+        ASSERT_EQ(p->pageCount(), 5u);
+        for (std::uint32_t n = 0; n < 5; ++n)
+            EXPECT_EQ(
+                0, std::memcmp(p->page(n)->data(), before.data() + std::size_t{n} * kPage, kPage))
+                << "page " << n;
+        EXPECT_THROW(Pager::open(file, true), Error);
+    }
+    EXPECT_EQ(jettest::readFile(file), crashed);  // nothing was touched
+    EXPECT_TRUE(fs::exists(Pager::journalPath(file)));
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    openPager(file, false);  // now it can recover
+    EXPECT_EQ(jettest::readFile(file), before);
+    EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+}
+
 TEST_F(PagerTest, ADamagedOrIncompleteJournalIsDiscardedWithoutTouchingTheFile) {
     const auto journal = Pager::journalPath(file);
     jettest::writeFile(journal, {'F', 'V', 'J', 'R', 'N', 'L', '0', '1', 0, 16, 0, 0});

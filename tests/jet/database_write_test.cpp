@@ -556,3 +556,54 @@ TEST(WriterOnAccessFiles, AutoNumberStartsAboveTheLargestValue) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every Access sample takes a new table with rows, and a table created and
+// dropped, with its catalog indexes sound and every original table unchanged.
+class EveryAccessSample : public ::testing::TestWithParam<fs::path> {};
+
+TEST_P(EveryAccessSample, TakesNewTablesAndDrops) {
+    jettest::TempDir dir;
+    const fs::path copy = dir / "copy.mdb";
+    fs::copy_file(GetParam(), copy);
+    fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
+    const bool mdbtools = jettest::mdbtoolsAvailable();
+    std::map<std::string, std::size_t> before;
+    if (mdbtools)
+        for (const auto& t : jettest::mdbTables(copy))
+            before[t] = jettest::mdbExport(copy, t).rows.size();
+    {
+        auto db = jet::Database::open(copy);
+        db->createTable(
+            "Added",
+            {{"K", ColumnType::Long}, {"V", ColumnType::Text, 30}, {"M", ColumnType::Memo}});
+        db->begin();
+        for (int i = 0; i < 100; ++i)
+            db->insertRow("Added", jet::Row{i, "v" + std::to_string(i), std::string(i * 50, 'm')});
+        db->commit();
+        db->createTable("Dropped", {{"K", ColumnType::Long}});
+        db->dropTable("Dropped");
+        EXPECT_EQ(db->verifyIndexes("MSysObjects"), std::vector<std::string>{});
+        EXPECT_EQ(db->verifyIndexes("MSysACEs"), std::vector<std::string>{});
+    }
+    auto db = jet::Database::open(copy, jet::OpenMode::ReadOnly);
+    EXPECT_EQ(readAll(*db, "Added").size(), 100u);
+    EXPECT_FALSE(db->hasTable("Dropped"));
+    if (!mdbtools) return;
+    for (const auto& [table, rows] : before)
+        EXPECT_EQ(jettest::mdbExport(copy, table).rows.size(), rows) << table;
+    EXPECT_EQ(jettest::mdbExport(copy, "Added").rows.size(), 100u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, EveryAccessSample, ::testing::ValuesIn(jettest::accessSamples()),
+                         [](const auto& p) {
+                             std::string name = p.param.parent_path().filename().string() + "_" +
+                                                p.param.stem().string();
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(EveryAccessSample);
+
+}  // namespace

@@ -143,6 +143,11 @@ public:
         for (const LongValueMaps& m : def_->longValueMaps)
             lv_.emplace(m.columnNumber,
                         std::make_unique<ColumnLongValues>(*impl.pager, f_, allocator_, m));
+        // Only the columns some index covers need their key form.
+        for (const PhysicalIndex& index : def_->physicalIndexes)
+            for (std::size_t at : indexLayout(*def_, index).valueAt)
+                if (std::find(keyColumns_.begin(), keyColumns_.end(), at) == keyColumns_.end())
+                    keyColumns_.push_back(at);
         // Continue on the last data page of the table when it still has room.
         auto owned = usageMapPages(*impl.pager, f_, def_->ownedPagesMap);
         for (auto it = owned.rbegin(); it != owned.rend(); ++it) {
@@ -254,13 +259,18 @@ private:
 
     // The row as readers give it (text as UTF-8, from the very bytes
     // stored), for index keys.
+    // Columns no index covers stay Null here: the keys never read them.
     void keyValues() {
-        keyRow_ = stored_;
-        for (std::size_t i = 0; i < def_->columns.size(); ++i) {
+        keyRow_.resize(stored_.size());
+        for (std::size_t i : keyColumns_) {
+            if (i >= stored_.size()) continue;
+            const Value& v = stored_[i];
             ColumnType type = def_->columns[i].type;
-            if (keyRow_[i].isNull() || (type != ColumnType::Text && type != ColumnType::Memo))
+            if (v.isNull() || (type != ColumnType::Text && type != ColumnType::Memo)) {
+                keyRow_[i] = v;
                 continue;
-            const Bytes& b = keyRow_[i].as<Bytes>();
+            }
+            const Bytes& b = v.as<Bytes>();
             keyRow_[i] =
                 f_.version == Version::Jet4 ? decodeJet4Text(b) : decodeCodePage(b, ctx_.codePage);
         }
@@ -282,6 +292,7 @@ private:
     std::uint32_t autoNumberFloor_ = 0;
     Row stored_;
     Row keyRow_;
+    std::vector<std::size_t> keyColumns_;  // positions in def_->columns
     std::vector<std::uint8_t> row_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <map>
@@ -141,6 +142,9 @@ std::string utf16ToUtf8(std::span<const std::uint8_t> data) {
 
 std::string decodeJet4Text(std::span<const std::uint8_t> data) {
     if (data.size() < 2 || data[0] != 0xFF || data[1] != 0xFE) return utf16ToUtf8(data);
+    // Compressed ASCII, the common case, is already UTF-8.
+    if (std::all_of(data.begin() + 2, data.end(), [](std::uint8_t b) { return b > 0 && b < 0x80; }))
+        return std::string(reinterpret_cast<const char*>(data.data()) + 2, data.size() - 2);
     std::vector<char16_t> units;
     bool compressed = true;
     std::size_t i = 2;

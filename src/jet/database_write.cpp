@@ -62,29 +62,6 @@ std::string nameProblem(const Format& f, std::string_view name) {
     throw Error(Error::Kind::Invalid, message);
 }
 
-std::uint16_t fixedSize(ColumnType type) {
-    switch (type) {
-        case ColumnType::Boolean:
-        case ColumnType::Byte:
-            return 1;
-        case ColumnType::Integer:
-            return 2;
-        case ColumnType::Long:
-        case ColumnType::Single:
-            return 4;
-        case ColumnType::Currency:
-        case ColumnType::Double:
-        case ColumnType::DateTime:
-            return 8;
-        case ColumnType::Guid:
-            return 16;
-        case ColumnType::Numeric:
-            return 17;
-        default:
-            return 0;
-    }
-}
-
 // Room for the long values of one memo/OLE column: its current LVAL page,
 // and new pages listed in the column's usage maps.
 class ColumnLongValues : public LongValuePages {
@@ -545,7 +522,7 @@ void Database::createTable(const std::string& name, const std::vector<ColumnSpec
                 [[fallthrough]];
             default:
                 c.flags = static_cast<std::uint8_t>(c.flags | 0x01);
-                c.length = fixedSize(s.type);
+                c.length = declaredFixedLength(s.type);
                 if (s.type != ColumnType::Boolean) {
                     c.fixedOffset = fixedAt;
                     fixedAt = static_cast<std::uint16_t>(fixedAt + c.length);

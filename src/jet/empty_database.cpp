@@ -100,21 +100,6 @@ std::vector<TableFact> tableFacts(Version v) {
     return t;
 }
 
-std::uint16_t fixedLength(ColumnType type) {
-    switch (type) {
-        case ColumnType::Boolean:
-        case ColumnType::Byte:
-            return 1;
-        case ColumnType::Integer:
-            return 2;
-        case ColumnType::Long:
-        case ColumnType::Single:
-            return 4;
-        default:
-            return 8;
-    }
-}
-
 std::string lower(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
@@ -230,7 +215,7 @@ std::vector<TableDef> systemTableDefs(Version v) {
                 ++varSlot;
                 c.length = isLongValue(cf.type) ? 0 : static_cast<std::uint16_t>(jet4 ? 510 : 255);
             } else {
-                c.length = fixedLength(cf.type);
+                c.length = declaredFixedLength(cf.type);
                 c.fixedOffset = cf.type == ColumnType::Boolean ? 0 : fixedAt;
                 if (cf.type != ColumnType::Boolean)
                     fixedAt = static_cast<std::uint16_t>(fixedAt + c.length);

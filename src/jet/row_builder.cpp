@@ -72,34 +72,6 @@ void writeFixed(std::uint8_t* p, const RowLayout::Fixed& f, const Value& v) {
 
 }  // namespace
 
-namespace {
-
-// Bytes a fixed-length value of a type takes; 0 for text and binary, which
-// take their declared length.
-std::size_t valueSize(ColumnType type) {
-    switch (type) {
-        case ColumnType::Byte:
-            return 1;
-        case ColumnType::Integer:
-            return 2;
-        case ColumnType::Long:
-        case ColumnType::Single:
-            return 4;
-        case ColumnType::Currency:
-        case ColumnType::Double:
-        case ColumnType::DateTime:
-            return 8;
-        case ColumnType::Guid:
-            return 16;
-        case ColumnType::Numeric:
-            return 17;
-        default:
-            return 0;
-    }
-}
-
-}  // namespace
-
 RowLayout RowLayout::of(const TableDef& table) {
     RowLayout l;
     int maxVar = -1;
@@ -117,7 +89,7 @@ RowLayout RowLayout::of(const TableDef& table) {
             if (c.varIndex >= 256) damaged(c, "variable slot out of range");
             maxVar = std::max<int>(maxVar, c.varIndex);
         } else if (c.type != ColumnType::Boolean) {
-            if (c.length < valueSize(c.type)) damaged(c, "length too small for its type");
+            if (c.length < fixedDataSize(c.type)) damaged(c, "length too small for its type");
             if (c.fixedOffset + c.length > 4096) damaged(c, "fixed offset out of range");
         }
     }

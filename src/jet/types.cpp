@@ -50,6 +50,32 @@ bool isVariableLength(ColumnType type) {
 
 bool isIndexable(ColumnType type) { return !isLongValue(type); }
 
+std::uint16_t fixedDataSize(ColumnType type) {
+    switch (type) {
+        case ColumnType::Byte:
+            return 1;
+        case ColumnType::Integer:
+            return 2;
+        case ColumnType::Long:
+        case ColumnType::Single:
+            return 4;
+        case ColumnType::Currency:
+        case ColumnType::Double:
+        case ColumnType::DateTime:
+            return 8;
+        case ColumnType::Guid:
+            return 16;
+        case ColumnType::Numeric:
+            return 17;
+        default:
+            return 0;
+    }
+}
+
+std::uint16_t declaredFixedLength(ColumnType type) {
+    return type == ColumnType::Boolean ? 1 : fixedDataSize(type);
+}
+
 const ColumnDef* TableDef::findColumn(std::string_view wanted) const {
     for (const auto& c : columns)
         if (namesEqual(c.name, wanted)) return &c;

@@ -37,6 +37,11 @@ const char* columnTypeName(ColumnType type);
 bool isLongValue(ColumnType type);      // Memo, OLE
 bool isVariableLength(ColumnType type); // Text, Binary, Memo, OLE
 bool isIndexable(ColumnType type);      // everything but Memo and OLE
+// Bytes a value takes in a row's fixed area: 0 for Yes/No (the value is its
+// null-mask bit) and for the variable-length types.
+std::uint16_t fixedDataSize(ColumnType type);
+// The length a table definition gives a fixed-length column (Yes/No: 1).
+std::uint16_t declaredFixedLength(ColumnType type);
 
 // What a caller asks for when creating a column.
 struct ColumnSpec {

@@ -5,6 +5,7 @@
 
 #include "jet/bytes.h"
 #include "jet/datapage.h"
+#include "jet/datapage_builder.h"
 
 namespace jet {
 
@@ -16,10 +17,7 @@ constexpr std::uint32_t kGlobalMap = bytes::rowPointer(1, 0);
 
 UsageMap::UsageMap(Pager& pager, const Format& format, std::uint32_t rowPointer)
     : pager_(pager), format_(format), rowPointer_(rowPointer) {
-    RowLocation loc = locateRow(pager_, format_, rowPointer);
-    rowPage_ = loc.page;
-    rowStart_ = loc.start;
-    rowSize_ = loc.size;
+    locate();
     PageRef holder = pager_.page(rowPage_);
     const std::uint8_t* row = holder->data() + rowStart_;
     if (rowSize_ < 1 || (row[0] != kInline && row[0] != kReference))
@@ -28,9 +26,20 @@ UsageMap::UsageMap(Pager& pager, const Format& format, std::uint32_t rowPointer)
         throw corruptPage(pager_, rowPage_, "usage map row too short");
 }
 
-bool UsageMap::isInline() const { return pager_.page(rowPage_)->data()[rowStart_] == kInline; }
+void UsageMap::locate() const {
+    RowLocation loc = locateRow(pager_, format_, rowPointer_);
+    rowPage_ = loc.page;
+    rowStart_ = loc.start;
+    rowSize_ = loc.size;
+}
+
+bool UsageMap::isInline() const {
+    locate();
+    return pager_.page(rowPage_)->data()[rowStart_] == kInline;
+}
 
 std::vector<std::uint32_t> UsageMap::pages() const {
+    locate();
     std::vector<std::uint32_t> out;
     PageRef holder = pager_.page(rowPage_);
     const std::uint8_t* row = holder->data() + rowStart_;
@@ -64,6 +73,7 @@ std::vector<std::uint32_t> UsageMap::pages() const {
 }
 
 bool UsageMap::contains(std::uint32_t page) const {
+    locate();
     PageRef holder = pager_.page(rowPage_);
     const std::uint8_t* row = holder->data() + rowStart_;
     if (row[0] == kInline) {
@@ -85,6 +95,7 @@ bool UsageMap::contains(std::uint32_t page) const {
 std::uint8_t* UsageMap::rowForWrite() { return pager_.modify(rowPage_) + rowStart_; }
 
 bool UsageMap::set(std::uint32_t page, bool value, PageAllocator* allocator) {
+    locate();
     const std::uint8_t* row = pager_.page(rowPage_)->data() + rowStart_;
     if (row[0] == kInline) {
         const std::uint32_t start = bytes::le32(row + 1);
@@ -188,9 +199,48 @@ std::uint32_t PageAllocator::allocate() {
 void PageAllocator::release(std::uint32_t page) {
     std::uint8_t* data = pager_.modify(page);
     std::memset(data, 0, 4);
-    // The free map never changes shape: a page outside an inline free map's
-    // range is simply left unused.
-    global_.set(page, true, this);
+    if (global_.set(page, true, this)) return;
+    // Past the free map's range: widen it, as Access does while a file grows.
+    // Where page 1 has no room left the page stays unused until a compact.
+    if (growFreeMap(page)) global_.set(page, true, this);
+}
+
+// The free map is the inline row 0 of page 1, starting at page 0. Widening it
+// rewrites page 1 with every row in its place and number; the new bits say
+// "in use" for the file's pages and "free" past its end, as Access has them.
+bool PageAllocator::growFreeMap(std::uint32_t page) {
+    const std::uint32_t mapPage = bytes::pointerPage(kGlobalMap);
+    const std::uint8_t mapRow = bytes::pointerRow(kGlobalMap);
+    DataPage dp(pager_, format_, mapPage);
+    std::vector<std::vector<std::uint8_t>> rows;
+    for (std::uint16_t r = 0; r < dp.rowCount(); ++r) {
+        const RowSlot s = dp.slot(r);
+        if (s.deleted || s.overflow) return false;
+        const auto b = dp.bytes(s);
+        rows.emplace_back(b.begin(), b.end());
+    }
+    if (mapRow >= rows.size()) return false;
+    std::vector<std::uint8_t>& map = rows[mapRow];
+    if (map.size() < 5 || map[0] != kInline || bytes::le32(map.data() + 1) != 0) return false;
+
+    const std::uint64_t pageCount = pager_.pageCount();
+    const std::uint64_t cover = std::max<std::uint64_t>(page + std::uint64_t{1}, pageCount);
+    const std::size_t bitmap = static_cast<std::size_t>((cover + 31) / 32 * 4);
+    const std::uint64_t oldBits = (map.size() - 5) * std::uint64_t{8};
+    if (5 + bitmap <= map.size()) return false;
+    std::size_t used = format_.dataRowTable + 2 * rows.size() + 5 + bitmap;
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        if (r != mapRow) used += rows[r].size();
+    if (used > format_.pageSize) return false;
+
+    map.resize(5 + bitmap, 0);
+    for (std::uint64_t p = std::max(oldBits, pageCount); p < bitmap * std::uint64_t{8}; ++p)
+        map[5 + p / 8] = static_cast<std::uint8_t>(map[5 + p / 8] | (1u << (p % 8)));
+    const std::uint32_t owner = dp.owner();
+    std::span<std::uint8_t> w{pager_.modify(mapPage), format_.pageSize};
+    datapage::init(w, format_, owner);
+    for (const auto& row : rows) datapage::addRow(w, format_, row);
+    return true;
 }
 
 }  // namespace jet

@@ -47,6 +47,9 @@ public:
     bool set(std::uint32_t page, bool value, PageAllocator* allocator);
 
 private:
+    // Rows on a map's page can move (the free-page row grows): every call
+    // finds its row afresh.
+    void locate() const;
     std::uint8_t* rowForWrite();
     void rewriteInline(std::uint32_t start, const std::vector<std::uint32_t>& pages);
     void promote(const std::vector<std::uint32_t>& pages, PageAllocator* allocator);
@@ -54,9 +57,9 @@ private:
     Pager& pager_;
     const Format& format_;
     std::uint32_t rowPointer_;
-    std::uint32_t rowPage_ = 0;
-    std::uint16_t rowStart_ = 0;
-    std::uint16_t rowSize_ = 0;
+    mutable std::uint32_t rowPage_ = 0;
+    mutable std::uint16_t rowStart_ = 0;
+    mutable std::uint16_t rowSize_ = 0;
 };
 
 // The pages a map lists, for readers.
@@ -78,6 +81,8 @@ public:
     bool isFree(std::uint32_t page) const;
 
 private:
+    bool growFreeMap(std::uint32_t page);
+
     Pager& pager_;
     const Format& format_;
     UsageMap global_;

@@ -264,8 +264,8 @@ INSTANTIATE_TEST_SUITE_P(BothFormats, AccessTargetTest,
                          });
 
 TEST(AccessConnectionString, PlainPathsGoInUnquoted) {
-    EXPECT_EQ(accessConnectionString("/home/u/db 1.mdb"),
-              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/home/u/db 1.mdb;Persist Security "
+    EXPECT_EQ(accessConnectionString("/srv/u/db 1.mdb"),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/srv/u/db 1.mdb;Persist Security "
               "Info=False");
 }
 

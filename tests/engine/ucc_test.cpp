@@ -109,8 +109,8 @@ TEST_F(TargetFileTest, SemicolonInPathOpensThePreparedFile) {
 
 TEST(WorkingFolder, AppDataFolderAndQuarrendellWithFinalSeparator) {
     const QByteArray old = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", "/home/u1/.local/share");
-    EXPECT_EQ(Tcc::WorkingFolder(), "/home/u1/.local/share/Quarrendell/");
+    qputenv("XDG_DATA_HOME", "/srv/u1/.local/share");
+    EXPECT_EQ(Tcc::WorkingFolder(), "/srv/u1/.local/share/Quarrendell/");
     if (old.isNull())
         qunsetenv("XDG_DATA_HOME");
     else

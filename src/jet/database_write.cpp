@@ -321,33 +321,6 @@ std::vector<std::uint32_t> findRows(Database::Impl& impl, const TableDef& t, Tes
     return out;
 }
 
-// The pages of one index for the B-tree code: through the pager, new pages
-// from the free-page map and listed in the index's usage map.
-class IndexStore : public IndexPageStore {
-public:
-    IndexStore(Pager& pager, const Format& f, PageAllocator& allocator, std::uint32_t map)
-        : pager_(pager), format_(f), allocator_(allocator), map_(map) {}
-    std::span<const std::uint8_t> read(std::uint32_t page) override {
-        held_ = pager_.page(page);
-        return {held_->data(), held_->size()};
-    }
-    void write(std::uint32_t page, std::span<const std::uint8_t> image) override {
-        std::memcpy(pager_.modify(page), image.data(), image.size());
-    }
-    std::uint32_t allocate() override {
-        std::uint32_t page = allocator_.allocate();
-        UsageMap(pager_, format_, map_).add(page, &allocator_);
-        return page;
-    }
-
-private:
-    Pager& pager_;
-    const Format& format_;
-    PageAllocator& allocator_;
-    std::uint32_t map_;
-    PageRef held_;
-};
-
 // Builds every index of a (system) table afresh from its live rows: the root
 // page stays, the other pages go back to the free-page map. Taking entries
 // out of a B-tree in place would leave parents naming entries that are gone;
@@ -379,7 +352,7 @@ void rebuildIndexes(Database::Impl& impl, const TableDef& t) {
             UsageMap(*impl.pager, f, p.usageMap).remove(page);
             allocator.release(page);
         }
-        IndexStore store(*impl.pager, f, allocator, p.usageMap);
+        PagerIndexStore store(*impl.pager, f, p.usageMap, &allocator);
         IndexTree::writeEmptyRoot(ipf, store, p.rootPage, t.tdefPage);
         IndexTree tree(ipf, store, p.rootPage, t.tdefPage);
         std::uint32_t distinct = 0;

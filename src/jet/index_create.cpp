@@ -58,31 +58,6 @@ std::uint32_t mapRowPage(Database::Impl& impl, PageAllocator& allocator, const T
     return fresh;
 }
 
-class IndexStore : public IndexPageStore {
-public:
-    IndexStore(Pager& pager, const Format& f, std::uint32_t map)
-        : pager_(pager), f_(f), map_(map) {}
-    std::span<const std::uint8_t> read(std::uint32_t page) override {
-        held_ = pager_.page(page);
-        return {held_->data(), held_->size()};
-    }
-    void write(std::uint32_t page, std::span<const std::uint8_t> image) override {
-        std::memcpy(pager_.modify(page), image.data(), image.size());
-    }
-    std::uint32_t allocate() override {
-        PageAllocator allocator(pager_, f_);
-        const std::uint32_t page = allocator.allocate();
-        UsageMap(pager_, f_, map_).add(page, &allocator);
-        return page;
-    }
-
-private:
-    Pager& pager_;
-    const Format& f_;
-    std::uint32_t map_;
-    PageRef held_;
-};
-
 }  // namespace
 
 void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
@@ -200,7 +175,7 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
     def.physicalIndexes.back().rootPage = root;
 
     const IndexPageFormat& ipf = IndexPageFormat::of(f.version);
-    IndexStore store(*impl.pager, f, def.physicalIndexes.back().usageMap);
+    PagerIndexStore store(*impl.pager, f, def.physicalIndexes.back().usageMap);
     IndexTree::writeEmptyRoot(ipf, store, root, def.tdefPage);
     IndexTree tree(ipf, store, root, def.tdefPage);
     for (const Entry& e : entries) tree.insert(e.key, e.row);

@@ -13,37 +13,27 @@
 
 namespace jet {
 
+std::span<const std::uint8_t> PagerIndexStore::read(std::uint32_t page) {
+    if (page >= pager_.pageCount())
+        throw Error(Error::Kind::Corrupt,
+                    "index page " + std::to_string(page) + " lies beyond the end of the file");
+    held_ = pager_.page(page);
+    return {held_->data(), held_->size()};
+}
+
+void PagerIndexStore::write(std::uint32_t page, std::span<const std::uint8_t> image) {
+    std::memcpy(pager_.modify(page), image.data(), image.size());
+}
+
+std::uint32_t PagerIndexStore::allocate() {
+    PageAllocator local(pager_, format_);
+    PageAllocator& allocator = allocator_ ? *allocator_ : local;
+    const std::uint32_t page = allocator.allocate();
+    UsageMap(pager_, format_, map_).add(page, &allocator);
+    return page;
+}
+
 namespace {
-
-// Index pages through the pager; new pages come from the free-page map and
-// join the index's usage map.
-class PagerStore : public IndexPageStore {
-public:
-    PagerStore(Pager& pager, const Format& f, std::uint32_t usageMap)
-        : pager_(pager), format_(f), map_(usageMap) {}
-    std::span<const std::uint8_t> read(std::uint32_t page) override {
-        if (page >= pager_.pageCount())
-            throw Error(Error::Kind::Corrupt,
-                        "index page " + std::to_string(page) + " lies beyond the end of the file");
-        held_ = pager_.page(page);
-        return {held_->data(), held_->size()};
-    }
-    void write(std::uint32_t page, std::span<const std::uint8_t> image) override {
-        std::memcpy(pager_.modify(page), image.data(), image.size());
-    }
-    std::uint32_t allocate() override {
-        PageAllocator allocator(pager_, format_);
-        const std::uint32_t page = allocator.allocate();
-        UsageMap(pager_, format_, map_).add(page, &allocator);
-        return page;
-    }
-
-private:
-    Pager& pager_;
-    const Format& format_;
-    std::uint32_t map_;
-    PageRef held_;
-};
 
 [[noreturn]] void constraint(const std::string& message) {
     throw Error(Error::Kind::Constraint, message);
@@ -67,7 +57,7 @@ struct IndexSession {
     struct Tree {
         std::uint32_t tdefPage = 0;
         std::size_t slot = 0;  // position of the index's count in the definition
-        std::unique_ptr<PagerStore> store;
+        std::unique_ptr<PagerIndexStore> store;
         std::unique_ptr<IndexTree> tree;
         std::int64_t newKeys = 0;
     };
@@ -113,7 +103,7 @@ struct IndexSession {
         if (fresh) {
             t.tdefPage = table.tdefPage;
             t.slot = slot;
-            t.store = std::make_unique<PagerStore>(*impl.pager, *impl.format, p.usageMap);
+            t.store = std::make_unique<PagerIndexStore>(*impl.pager, *impl.format, p.usageMap);
             t.tree = std::make_unique<IndexTree>(IndexPageFormat::of(impl.format->version),
                                                  *t.store, p.rootPage, table.tdefPage);
         }

@@ -23,11 +23,36 @@
 #include <string>
 #include <vector>
 
+#include "jet/btree.h"
 #include "jet/database.h"
 #include "jet/indexkey.h"
+#include "jet/pager.h"
 #include "jet/types.h"
 
 namespace jet {
+
+class Format;
+class PageAllocator;
+
+// The pages of one index for the B-tree code: through the pager, new pages
+// from the free-page map (through allocator when given) and listed in the
+// index's usage map.
+class PagerIndexStore : public IndexPageStore {
+public:
+    PagerIndexStore(Pager& pager, const Format& format, std::uint32_t usageMap,
+                    PageAllocator* allocator = nullptr)
+        : pager_(pager), format_(format), map_(usageMap), allocator_(allocator) {}
+    std::span<const std::uint8_t> read(std::uint32_t page) override;
+    void write(std::uint32_t page, std::span<const std::uint8_t> image) override;
+    std::uint32_t allocate() override;
+
+private:
+    Pager& pager_;
+    const Format& format_;
+    std::uint32_t map_;
+    PageAllocator* allocator_;
+    PageRef held_;
+};
 
 struct IndexSession;
 

@@ -32,18 +32,52 @@ const char* const kWords[] = {
     "spruce",  "teak",  "umbrella", "viburnum", "willow", "xylosma", "yew",    "zelkova"};
 constexpr int kWordCount = 26;
 
+// Writes v (not negative) in decimal, zero-padded to width digits; returns
+// the end. The generator formats by hand: snprintf alone cost a tenth of a run.
+char* putNumber(char* out, long v, int width) {
+    char digits[24];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v > 0);
+    while (n < width) digits[n++] = '0';
+    while (n > 0) *out++ = digits[--n];
+    return out;
+}
+
+char* putText(char* out, const char* text) {
+    while (*text) *out++ = *text++;
+    return out;
+}
+
 // Row i (1-based), as the peer benchmark makes it.
 void makeRow(long i, jet::Row& row, const jet::DateTime& base) {
     const char* word = kWords[i % kWordCount];
     char note[160];
-    std::snprintf(note, sizeof note, "Row %08ld: %s %s, lot %04ld, checked and shelved.", i, word,
-                  kWords[(i * 7) % kWordCount], i % 9973);
+    // "Row %08ld: %s %s, lot %04ld, checked and shelved."
+    char* end = putText(note, "Row ");
+    end = putNumber(end, i, 8);
+    end = putText(end, ": ");
+    end = putText(end, word);
+    end = putText(end, " ");
+    end = putText(end, kWords[(i * 7) % kWordCount]);
+    end = putText(end, ", lot ");
+    end = putNumber(end, i % 9973, 4);
+    end = putText(end, ", checked and shelved.");
+    char name[48];
+    char* nameEnd = putText(name, word);
+    nameEnd = putText(nameEnd, " ");
+    nameEnd = putNumber(nameEnd, i, 0);
+    char code[8];
+    char* codeEnd = putNumber(code, i % 1000, 0);
+
     row[0] = std::int64_t{i};
     row[1] = static_cast<double>(i % 100000) * 1.25 + static_cast<double>(i) / 1000.0;
-    row[2] = std::string(word) + " " + std::to_string(i);
+    row[2] = std::string(name, nameEnd);
     row[3] = jet::DateTime{base.days + static_cast<double>(i) / 24.0};
-    row[4] = std::string(note);
-    row[5] = std::to_string(i % 1000);
+    row[4] = std::string(note, end);
+    row[5] = std::string(code, codeEnd);
     row[6] = std::int64_t{i % 500};
     row[7] = 1.0 / static_cast<double>(1 + i % 97);
 }

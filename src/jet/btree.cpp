@@ -65,12 +65,13 @@ void IndexTree::writeEmptyRoot(const IndexPageFormat& fmt, IndexPageStore& store
     store.write(page, image);
 }
 
-IndexPage& IndexTree::page(std::uint32_t number) {
+IndexTree::Node& IndexTree::node(std::uint32_t number) {
     auto it = cache_.find(number);
     if (it != cache_.end()) return *it->second;
     if (number == 0) damaged(0, "index points at page 0");
-    auto decoded = std::make_unique<IndexPage>(readIndexPage(*fmt_, store_->read(number), number));
-    IndexPage& ref = *decoded;
+    auto decoded =
+        std::make_unique<Node>(Node{readIndexPage(*fmt_, store_->read(number), number), false});
+    Node& ref = *decoded;
     cache_.emplace(number, std::move(decoded));
     return ref;
 }
@@ -83,9 +84,10 @@ void IndexTree::descend(std::span<const std::uint8_t> key, std::uint32_t row,
         if (path.size() == kMaxDepth) damaged(number, "index deeper than any sound index");
         for (const Step& s : path)
             if (s.page == number) damaged(number, "index pages form a loop");
-        IndexPage& p = page(number);
+        Node& n = node(number);
+        const IndexPage& p = n.page;
         if (p.leaf) {
-            path.push_back({number, npos});
+            path.push_back({number, npos, &n});
             return;
         }
         std::size_t i = lowerBound(p, key, row);
@@ -102,7 +104,7 @@ void IndexTree::descend(std::span<const std::uint8_t> key, std::uint32_t row,
         } else {
             damaged(number, "node page without children");
         }
-        path.push_back({number, slot});
+        path.push_back({number, slot, &n});
         number = childPage;
     }
 }
@@ -118,22 +120,25 @@ bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
     if (!append && !probed) descend(key, rowPointer, path_);
     const std::vector<Step>& path = append ? rightmost_ : (probed ? probePath_ : path_);
     const std::uint32_t leafNo = path.back().page;
-    IndexPage& leaf = append ? *rightmostLeaf_ : page(leafNo);
-    const std::size_t pos = append ? leaf.size() : lowerBound(leaf, key, rowPointer);
+    Node& leafNode = *path.back().node;
+    IndexPage& leaf = leafNode.page;
+    const std::size_t pos =
+        append ? leaf.size() : (probed ? probePos_ : lowerBound(leaf, key, rowPointer));
     if (pos < leaf.size() &&
         compareEntries(leaf.key(pos), leaf.rowPointer(pos), key, rowPointer) == 0)
         damaged(leafNo, "the index already holds an entry for this row");
     leaf.insertEntry(pos, key, rowPointer);
-    markDirty(leafNo);
+    markDirty(leafNode, leafNo);
     const bool atEnd = pos + 1 == leaf.size();
-    // Equal keys sit side by side, across a page boundary at worst.
-    bool seen =
-        (pos > 0 && sameKey(leaf.key(pos - 1), key)) || (!atEnd && sameKey(leaf.key(pos + 1), key));
-    if (!seen && pos == 0 && leaf.prev != 0) {
+    // Equal keys sit side by side, across a page boundary at worst. A probe
+    // that found no equal key has settled it already.
+    bool seen = !probed && ((pos > 0 && sameKey(leaf.key(pos - 1), key)) ||
+                            (!atEnd && sameKey(leaf.key(pos + 1), key)));
+    if (!seen && !probed && pos == 0 && leaf.prev != 0) {
         const IndexPage& before = page(leaf.prev);
         seen = !before.empty() && sameKey(before.key(before.size() - 1), key);
     }
-    if (!seen && atEnd && leaf.next != 0) {
+    if (!seen && !probed && atEnd && leaf.next != 0) {
         const IndexPage& after = page(leaf.next);
         seen = !after.empty() && sameKey(after.key(0), key);
     }
@@ -145,14 +150,15 @@ bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
         splitIfNeeded(path, path.size() - 1, rightEdge);
     } else if (rightEdge && !append) {
         rightmost_ = path;
-        rightmostLeaf_ = &leaf;
+        rightmostLeaf_ = &leafNode;
     }
     return !seen;
 }
 
 bool IndexTree::beyondRightmost(std::span<const std::uint8_t> key, std::uint32_t row) const {
-    if (!rightmostLeaf_ || rightmostLeaf_->next != 0 || rightmostLeaf_->empty()) return false;
-    const IndexPage& leaf = *rightmostLeaf_;
+    if (!rightmostLeaf_) return false;
+    const IndexPage& leaf = rightmostLeaf_->page;
+    if (leaf.next != 0 || leaf.empty()) return false;
     return compareEntries(leaf.key(leaf.size() - 1), leaf.rowPointer(leaf.size() - 1), key, row) <
            0;
 }
@@ -165,11 +171,11 @@ void IndexTree::raiseLastKey(const std::vector<Step>& path, std::span<const std:
     for (std::size_t b = 0; b < 4; ++b) rowPtr = (rowPtr << 8) | entry[entry.size() - 4 + b];
     for (std::size_t level = path.size() - 1; level > 0; --level) {
         const Step& up = path[level - 1];
-        IndexPage& parent = page(up.page);
+        IndexPage& parent = up.node->page;
         if (up.slot != npos) {
             if (compareEntries(parent.key(up.slot), parent.rowPointer(up.slot), key, rowPtr) != 0) {
                 parent.replace(up.slot, makeNodeEntry(key, rowPtr, path[level].page));
-                markDirty(up.page);
+                markDirty(*up.node, up.page);
             }
             if (up.slot + 1 != parent.size() || parent.tail != 0) return;
         }
@@ -192,20 +198,21 @@ std::size_t IndexTree::splitPoint(const IndexPage& p, bool appended) const {
 
 void IndexTree::splitIfNeeded(const std::vector<Step>& path, std::size_t level, bool appended) {
     const std::uint32_t number = path[level].page;
-    IndexPage& p = page(number);
+    Node& pNode = *path[level].node;
+    IndexPage& p = pNode.page;
     if (p.fits(*fmt_)) return;
     if (p.size() < 2) damaged(number, "an index entry larger than a page");
     const std::size_t k = splitPoint(p, appended);
 
     auto fresh = [&](std::uint32_t& no) -> IndexPage& {
         no = store_->allocate();
-        auto made = std::make_unique<IndexPage>();
-        IndexPage& ref = *made;
-        ref.leaf = p.leaf;
-        ref.tdefPage = tdef_;
+        auto made = std::make_unique<Node>();
+        Node& n = *made;
+        n.page.leaf = p.leaf;
+        n.page.tdefPage = tdef_;
         cache_[no] = std::move(made);
-        markDirty(no);
-        return ref;
+        markDirty(n, no);
+        return n.page;
     };
     auto check = [&](const IndexPage& q, std::uint32_t no) {
         if (!q.fits(*fmt_)) damaged(no, "index entries too large to split");
@@ -236,7 +243,7 @@ void IndexTree::splitIfNeeded(const std::vector<Step>& path, std::size_t level, 
         p.prev = p.next = 0;
         p.insert(0, makeNodeEntry(lastKeyVec, lastRow, leftNo));
         p.tail = rightNo;
-        markDirty(number);
+        markDirty(pNode, number);
         check(left, leftNo);
         check(right, rightNo);
         return;
@@ -246,16 +253,17 @@ void IndexTree::splitIfNeeded(const std::vector<Step>& path, std::size_t level, 
     right.next = p.next;
     right.prev = number;
     if (p.next != 0) {
-        page(p.next).prev = rightNo;
-        markDirty(p.next);
+        Node& after = node(p.next);
+        after.page.prev = rightNo;
+        markDirty(after, p.next);
     }
     p.next = rightNo;
-    markDirty(number);
+    markDirty(pNode, number);
     check(p, number);
     check(right, rightNo);
 
     const Step up = path[level - 1];
-    IndexPage& parent = page(up.page);
+    IndexPage& parent = up.node->page;
     bool parentAppended = false;
     if (up.slot == npos) {
         parent.insert(parent.size(), makeNodeEntry(lastKeyVec, lastRow, number));
@@ -268,7 +276,7 @@ void IndexTree::splitIfNeeded(const std::vector<Step>& path, std::size_t level, 
         parent.replace(up.slot, makeNodeEntry(lastKeyVec, lastRow, number));
         parent.insert(up.slot + 1, makeNodeEntry(oldKey, oldRow, rightNo));
     }
-    markDirty(up.page);
+    markDirty(*up.node, up.page);
     splitIfNeeded(path, level - 1, parentAppended);
 }
 
@@ -277,7 +285,7 @@ bool IndexTree::containsKey(std::span<const std::uint8_t> key) {
     // Past the last key of the rightmost leaf: nowhere in the index.
     if (beyondRightmost(key, 0)) return false;
     descend(key, 0, probePath_);
-    const IndexPage* leaf = &page(probePath_.back().page);
+    const IndexPage* leaf = &probePath_.back().node->page;
     std::size_t pos = lowerBound(*leaf, key, 0);
     bool moved = false;
     // A node entry may name a key below the true last one of its child in
@@ -292,6 +300,7 @@ bool IndexTree::containsKey(std::span<const std::uint8_t> key) {
     // its row: the insert that follows can start there.
     if (!found && !moved) {
         probed_ = true;
+        probePos_ = pos;
         probeKey_.assign(key.begin(), key.end());
     }
     return found;
@@ -299,17 +308,18 @@ bool IndexTree::containsKey(std::span<const std::uint8_t> key) {
 
 void IndexTree::flush() {
     std::vector<std::uint8_t> image(fmt_->pageSize);
-    for (const auto& [number, isDirty] : dirty_) {
-        (void)isDirty;
-        writeIndexPage(*fmt_, *cache_.at(number), image);
+    for (const std::uint32_t number : dirty_) {
+        Node& n = *cache_.at(number);
+        writeIndexPage(*fmt_, n.page, image);
         store_->write(number, image);
+        n.dirty = false;
     }
     dirty_.clear();
     // Decoded pages stay for the next transaction, within a bound; the path
     // to the rightmost leaf always stays, for appends.
     probed_ = false;
     if (cache_.size() > kCachedPages) {
-        std::unordered_map<std::uint32_t, std::unique_ptr<IndexPage>> kept;
+        std::unordered_map<std::uint32_t, std::unique_ptr<Node>> kept;
         if (rightmostLeaf_) {
             for (const Step& s : rightmost_) {
                 auto it = cache_.find(s.page);

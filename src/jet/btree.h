@@ -66,14 +66,25 @@ public:
                                std::uint32_t page, std::uint32_t tdefPage);
 
 private:
+    // A decoded page and whether it differs from the store.
+    struct Node {
+        IndexPage page;
+        bool dirty = false;
+    };
     struct Step {
         std::uint32_t page;
         std::size_t slot;  // child's entry on this page; npos for the tail child
+        Node* node;
     };
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-    IndexPage& page(std::uint32_t number);
-    void markDirty(std::uint32_t number) { dirty_[number] = true; }
+    Node& node(std::uint32_t number);
+    IndexPage& page(std::uint32_t number) { return node(number).page; }
+    void markDirty(Node& n, std::uint32_t number) {
+        if (n.dirty) return;
+        n.dirty = true;
+        dirty_.push_back(number);
+    }
     // Root-to-leaf path to the leaf where (key, row) belongs.
     void descend(std::span<const std::uint8_t> key, std::uint32_t row, std::vector<Step>& path);
     void raiseLastKey(const std::vector<Step>& path, std::span<const std::uint8_t> entry);
@@ -84,8 +95,8 @@ private:
     IndexPageStore* store_;
     std::uint32_t root_;
     std::uint32_t tdef_;
-    std::unordered_map<std::uint32_t, std::unique_ptr<IndexPage>> cache_;
-    std::unordered_map<std::uint32_t, bool> dirty_;
+    std::unordered_map<std::uint32_t, std::unique_ptr<Node>> cache_;
+    std::vector<std::uint32_t> dirty_;
     // The path to the rightmost leaf, kept while no page splits, so appends
     // at the end of the index skip the descent.
     std::vector<Step> rightmost_;
@@ -93,8 +104,9 @@ private:
     // The last containsKey() lookup, valid until the tree changes.
     std::vector<Step> probePath_;
     std::vector<std::uint8_t> probeKey_;
+    std::size_t probePos_ = 0;  // where the key goes in the probe's leaf
     bool probed_ = false;
-    IndexPage* rightmostLeaf_ = nullptr;
+    Node* rightmostLeaf_ = nullptr;
     // Whether (key, row) sorts after every entry, judged on the kept path.
     bool beyondRightmost(std::span<const std::uint8_t> key, std::uint32_t row) const;
 };

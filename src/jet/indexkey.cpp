@@ -1,5 +1,6 @@
 #include "jet/indexkey.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -269,6 +270,51 @@ void appendJet3Text(std::vector<std::uint8_t>& out, std::u16string_view text, bo
     if (!asc) invert(out, from);
 }
 
+// Text of plain ASCII characters (the common case) keys straight from its
+// UTF-8 bytes; returns false, writing nothing, for anything else.
+bool appendSimpleText(std::vector<std::uint8_t>& out, Version version, std::string_view s,
+                      bool asc) {
+    struct Codes {
+        std::uint8_t len[128];  // 0xFF: not a simple character
+        std::uint8_t codes[128][4];
+    };
+    static const std::array<Codes, 2> tables = [] {
+        std::array<Codes, 2> t{};
+        for (std::size_t v = 0; v < 2; ++v) {
+            for (char16_t c = 0; c < 128; ++c) {
+                const sortorder::CharCode& code = v == 0 ? sortorder::jet4(c) : sortorder::jet3(c);
+                t[v].len[c] = code.cls == sortorder::CharClass::Simple ? code.inlineLen : 0xFF;
+                std::memcpy(t[v].codes[c], code.inlineCodes, 4);
+            }
+        }
+        return t;
+    }();
+    const Codes& t = tables[version == Version::Jet4 ? 0 : 1];
+    if (s.size() > kMaxIndexedChars) s = s.substr(0, kMaxIndexedChars);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x80 || t.len[c] == 0xFF) return false;
+    }
+    const std::size_t from = out.size();
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        out.insert(out.end(), t.codes[c], t.codes[c] + t.len[c]);
+    }
+    if (version == Version::Jet4) {
+        out.push_back(kEndText);
+        if (!asc) {
+            out.push_back(kEndValue);
+            invert(out, from);
+        }
+        out.push_back(kEndValue);
+    } else {
+        out.push_back(kEndValue);
+        if (!asc) invert(out, from);
+    }
+    return true;
+}
+
 // UTF-8 to UTF-16 into out; malformed sequences become U+FFFD.
 void utf16Into(std::u16string& out, std::string_view s) {
     out.clear();
@@ -415,6 +461,8 @@ void appendKeyValue(std::vector<std::uint8_t>& out, Version version, const KeyCo
                 throw Error(Error::Kind::Unsupported, "index key: text sort order " +
                                                           std::to_string(col.sortOrder) +
                                                           " is not supported (only General)");
+            if (v.is<std::string>() && appendSimpleText(out, version, v.as<std::string>(), asc))
+                return;
             thread_local std::u16string text;
             if (v.is<std::string>())
                 utf16Into(text, v.as<std::string>());

@@ -7,7 +7,7 @@
 // Journal "<file>-journal", holding the original bytes of every page the
 // transaction overwrites, written and synced before the first such page is:
 //   header, 36 bytes:
-//     0  8  magic "FVJRNL02"
+//     0  8  magic "FVJRNL03" ("FVJRNL02": records summed by FNV-1a 64)
 //     8  4  page size
 //     12 8  file length before the transaction
 //     20 8  salt (differs per journal)
@@ -15,7 +15,7 @@
 //   records, each page size + 12 bytes:
 //     0  4  page number
 //     4  .. the page's original bytes
-//     .. 8  FNV-1a 64 of salt, page number and bytes
+//     .. 8  checksum of salt, page number and bytes (recordSum in pager.cpp)
 // All numbers little-endian. Playing a journal back writes every record up
 // to the first one that is cut short or fails its checksum (those were
 // never followed by a write to the database), cuts the file to its old
@@ -129,6 +129,7 @@ private:
     void writeAll(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset,
                   const IoStep& s) const;
     void syncFd(int fd, IoStep::Kind kind) const;
+    std::vector<std::uint32_t> dirtyInOrder() const;
     void failIfBroken() const;
     void remember(std::uint32_t number, PageRef page) const;
     [[noreturn]] void ioError(const std::string& what) const;
@@ -146,7 +147,7 @@ private:
     std::uint32_t pageSize_ = 0;
     std::uint32_t filePages_ = 0;  // pages on disk
     std::uint32_t pageCount_ = 0;  // with appended pages
-    std::map<std::uint32_t, std::shared_ptr<Page>> dirty_;
+    std::unordered_map<std::uint32_t, std::shared_ptr<Page>> dirty_;
 
     // The open transaction's journal.
     int journalFd_ = -1;

@@ -258,6 +258,40 @@ TEST_F(PagerTest, ADamagedOrIncompleteJournalIsDiscardedWithoutTouchingTheFile) 
     EXPECT_EQ(jettest::readFile(file), before);
 }
 
+// The journal of an earlier build summed its records byte by byte (FNV-1a);
+// one left behind by a crash must still roll the file back.
+TEST_F(PagerTest, AJournalOfAnEarlierBuildStillRollsBack) {
+    auto fnv = [](const std::uint8_t* data, std::size_t size, std::uint64_t h) {
+        for (std::size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ULL;
+        return h;
+    };
+    auto put = [](std::vector<std::uint8_t>& out, std::uint64_t v, int size) {
+        for (int i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    const std::uint64_t seed = 14695981039346656037ULL;
+    const std::uint64_t salt = 0x1234567890ABCDEFULL;
+    std::vector<std::uint8_t> journal = {'F', 'V', 'J', 'R', 'N', 'L', '0', '2'};
+    put(journal, kPage, 4);
+    put(journal, before.size(), 8);
+    put(journal, salt, 8);
+    put(journal, fnv(journal.data(), journal.size(), seed), 8);
+    for (std::uint32_t page : {1u, 3u}) {
+        std::vector<std::uint8_t> record;
+        put(record, page, 4);
+        record.insert(record.end(), before.begin() + page * kPage,
+                      before.begin() + (page + 1) * kPage);
+        std::uint8_t s[8];
+        for (int i = 0; i < 8; ++i) s[i] = static_cast<std::uint8_t>(salt >> (8 * i));
+        put(record, fnv(record.data(), record.size(), fnv(s, 8, seed)), 8);
+        journal.insert(journal.end(), record.begin(), record.end());
+    }
+    jettest::writeFile(file, after);
+    jettest::writeFile(Pager::journalPath(file), journal);
+    openPager(file, false);
+    EXPECT_EQ(jettest::readFile(file), before);
+    EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+}
+
 TEST_F(PagerTest, OneWriterAtATimeWhileReadersNeedNoLock) {
     auto writer = openPager(file, true);
     try {

@@ -227,6 +227,36 @@ TEST(IndexKey, TextIgnoresCaseAndTrailingSpacesAndKeeps255Characters) {
     }
 }
 
+// Plain ASCII text takes a shortcut from the UTF-8 bytes; it must give the
+// very keys the general path gives, for every character either may meet.
+TEST(IndexKey, AsciiShortcutGivesTheGeneralKeys) {
+    std::vector<std::pair<std::string, std::u16string>> texts = {
+        {"", u""},
+        {" ", u" "},
+        {"a  ", u"a  "},
+        {std::string(300, 'q'), std::u16string(300, u'q')},
+        {std::string(254, 'x') + "\u00e9", std::u16string(254, u'x') + u"\u00e9"},
+        {"caf\u00e9", u"caf\u00e9"}};
+    for (char16_t c = 0; c < 128; ++c) {
+        const char narrow = static_cast<char>(c);
+        texts.push_back({std::string(1, narrow), std::u16string(1, c)});
+        texts.push_back({"k" + std::string(1, narrow) + "-z", u"k" + std::u16string(1, c) + u"-z"});
+    }
+    for (Version v : {Version::Jet3, Version::Jet4}) {
+        for (bool asc : {true, false}) {
+            for (const auto& [narrow, wide] : texts) {
+                std::vector<std::uint8_t> viaValue;
+                appendKeyValue(viaValue, v, KeyColumn{ColumnType::Text, asc, 0, 0x0409},
+                               Value(narrow));
+                std::vector<std::uint8_t> general = {static_cast<std::uint8_t>(asc ? 0x7F : 0x80)};
+                appendTextKey(general, v, wide, asc);
+                EXPECT_EQ(viaValue, general) << "text of " << narrow.size() << " bytes, last "
+                                             << (narrow.empty() ? -1 : int(narrow.back()));
+            }
+        }
+    }
+}
+
 // Keys sort as the values do, both ways, Nulls first ascending.
 TEST(IndexKey, OrderFollowsValues) {
     std::mt19937_64 rng(3);

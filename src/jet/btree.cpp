@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "jet/error.h"
 
@@ -11,6 +12,8 @@ namespace {
 constexpr std::size_t kMaxDepth = 32;
 // Decoded pages one index keeps between transactions (about 4 KB each).
 constexpr std::size_t kCachedPages = 512;
+// Queued entries that go in at once even before a flush, bounding memory.
+constexpr std::size_t kMaxDeferred = 65536;
 
 // First entry of p not less than (key, row). Keys decide almost always; the
 // row pointer is read only for equal keys.
@@ -117,8 +120,10 @@ bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
     const bool append = beyondRightmost(key, rowPointer);
     const bool probed = !append && probed_ && sameKey(probeKey_, key);
     probed_ = false;
-    if (!append && !probed) descend(key, rowPointer, path_);
-    const std::vector<Step>& path = append ? rightmost_ : (probed ? probePath_ : path_);
+    const bool fingered = !append && !probed && withinFinger(key, rowPointer);
+    if (!append && !probed && !fingered) descend(key, rowPointer, path_);
+    const std::vector<Step>& path =
+        append ? rightmost_ : (probed ? probePath_ : (fingered ? finger_ : path_));
     const std::uint32_t leafNo = path.back().page;
     Node& leafNode = *path.back().node;
     IndexPage& leaf = leafNode.page;
@@ -145,15 +150,79 @@ bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
     if (atEnd) raiseLastKey(path, leaf.entry(pos));
     const bool rightEdge = atEnd && leaf.next == 0;
     if (!leaf.fits(*fmt_)) {
-        // Any split may move pages of the kept path.
+        // Any split may move pages of the kept paths.
         rightmostLeaf_ = nullptr;
+        fingerLeaf_ = nullptr;
         splitIfNeeded(path, path.size() - 1, rightEdge);
-    } else if (rightEdge && !append) {
+        return !seen;
+    }
+    if (rightEdge && !append) {
         rightmost_ = path;
         rightmostLeaf_ = &leafNode;
     }
+    if (!fingered) {
+        finger_ = path;
+        fingerLeaf_ = &leafNode;
+    }
     return !seen;
 }
+
+bool IndexTree::withinFinger(std::span<const std::uint8_t> key, std::uint32_t row) const {
+    if (!fingerLeaf_) return false;
+    const IndexPage& leaf = fingerLeaf_->page;
+    const std::size_t n = leaf.size();
+    return n >= 2 && compareEntries(leaf.key(0), leaf.rowPointer(0), key, row) < 0 &&
+           compareEntries(key, row, leaf.key(n - 1), leaf.rowPointer(n - 1)) < 0;
+}
+
+void IndexTree::defer(std::span<const std::uint8_t> key, std::uint32_t rowPointer) {
+    if (key.size() > maxKeySize())
+        throw Error(Error::Kind::Unsupported, "index key of " + std::to_string(key.size()) +
+                                                  " bytes is longer than the " +
+                                                  std::to_string(maxKeySize()) + " an index holds");
+    Deferred d{{0, 0},
+               static_cast<std::uint32_t>(deferredBytes_.size()),
+               static_cast<std::uint32_t>(key.size()),
+               rowPointer};
+    for (std::size_t i = 0; i < 16 && i < key.size(); ++i)
+        d.head[i / 8] |= std::uint64_t{key[i]} << (56 - 8 * (i % 8));
+    deferred_.push_back(d);
+    deferredBytes_.insert(deferredBytes_.end(), key.begin(), key.end());
+    if (deferred_.size() >= kMaxDeferred) applyDeferred();
+}
+
+void IndexTree::applyDeferred() {
+    if (deferred_.empty()) return;
+    std::vector<Deferred> queue;
+    std::vector<std::uint8_t> bytes;
+    queue.swap(deferred_);
+    bytes.swap(deferredBytes_);
+    auto keyOf = [&](const Deferred& d) {
+        return std::span<const std::uint8_t>(bytes.data() + d.offset, d.size);
+    };
+    // Index order: the heads settle most pairs without touching the bytes.
+    std::sort(queue.begin(), queue.end(), [&](const Deferred& a, const Deferred& b) {
+        if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+        if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+        const std::size_t common = std::min(a.size, b.size);
+        if (common > 16) {
+            const int c = std::memcmp(bytes.data() + a.offset + 16, bytes.data() + b.offset + 16,
+                                      common - 16);
+            if (c != 0) return c < 0;
+        }
+        if (a.size != b.size) return a.size < b.size;
+        return a.row < b.row;
+    });
+    for (const Deferred& d : queue)
+        if (insert(keyOf(d), d.row)) ++deferredNewKeys_;
+    // The buffers go back for the next transaction's queue.
+    queue.clear();
+    bytes.clear();
+    deferred_.swap(queue);
+    deferredBytes_.swap(bytes);
+}
+
+std::int64_t IndexTree::takeDeferredNewKeys() { return std::exchange(deferredNewKeys_, 0); }
 
 bool IndexTree::beyondRightmost(std::span<const std::uint8_t> key, std::uint32_t row) const {
     if (!rightmostLeaf_) return false;
@@ -307,6 +376,7 @@ bool IndexTree::containsKey(std::span<const std::uint8_t> key) {
 }
 
 void IndexTree::flush() {
+    applyDeferred();
     std::vector<std::uint8_t> image(fmt_->pageSize);
     for (const std::uint32_t number : dirty_) {
         Node& n = *cache_.at(number);
@@ -318,6 +388,7 @@ void IndexTree::flush() {
     // Decoded pages stay for the next transaction, within a bound; the path
     // to the rightmost leaf always stays, for appends.
     probed_ = false;
+    fingerLeaf_ = nullptr;
     if (cache_.size() > kCachedPages) {
         std::unordered_map<std::uint32_t, std::unique_ptr<Node>> kept;
         if (rightmostLeaf_) {
@@ -333,6 +404,10 @@ void IndexTree::flush() {
 
 void IndexTree::discard() {
     rightmostLeaf_ = nullptr;
+    fingerLeaf_ = nullptr;
+    deferred_.clear();
+    deferredBytes_.clear();
+    deferredNewKeys_ = 0;
     probed_ = false;
     cache_.clear();
     dirty_.clear();

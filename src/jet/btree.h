@@ -54,7 +54,17 @@ public:
     // of this key that comes next starts from this lookup.
     bool containsKey(std::span<const std::uint8_t> key);
 
-    // Writes every changed page to the store.
+    // Queues an entry for an index that refuses nothing, so nothing needs
+    // judging per row: flush() puts the queue in in key order, many entries
+    // to a leaf without a descent each. Same checks as insert().
+    void defer(std::span<const std::uint8_t> key, std::uint32_t rowPointer);
+    // Puts the queued entries in now.
+    void applyDeferred();
+    // How many queued entries carried a key new to the index, since the
+    // last call.
+    std::int64_t takeDeferredNewKeys();
+
+    // Puts queued entries in, then writes every changed page to the store.
     void flush();
     // Forgets decoded pages (after the store's pages changed under us).
     void discard();
@@ -107,6 +117,21 @@ private:
     std::size_t probePos_ = 0;  // where the key goes in the probe's leaf
     bool probed_ = false;
     Node* rightmostLeaf_ = nullptr;
+    // The path to the leaf of the last insert, kept while no page splits: an
+    // entry between that leaf's first and last goes there without a descent.
+    std::vector<Step> finger_;
+    Node* fingerLeaf_ = nullptr;
+    bool withinFinger(std::span<const std::uint8_t> key, std::uint32_t row) const;
+    // Queued entries: their bytes back to back.
+    struct Deferred {
+        std::uint64_t head[2];  // the key's first 16 bytes, big-endian, zero-padded
+        std::uint32_t offset;
+        std::uint32_t size;
+        std::uint32_t row;
+    };
+    std::vector<std::uint8_t> deferredBytes_;
+    std::vector<Deferred> deferred_;
+    std::int64_t deferredNewKeys_ = 0;
     // Whether (key, row) sorts after every entry, judged on the kept path.
     bool beyondRightmost(std::span<const std::uint8_t> key, std::uint32_t row) const;
 };

@@ -92,6 +92,8 @@ void Database::Impl::WriteScope::commit() {
         flushIndexes(impl_);
         impl_.pager->commit();
     } catch (...) {
+        // Rows must not outlive index entries that never made it.
+        impl_.pager->rollback();
         impl_.invalidate();
         discardIndexes(impl_);
         throw;
@@ -161,6 +163,8 @@ void Database::commit() {
         flushIndexes(*impl_);
         impl_->pager->commit();
     } catch (...) {
+        // Rows must not outlive index entries that never made it.
+        impl_->pager->rollback();
         impl_->invalidate();
         discardIndexes(*impl_);
         throw;

@@ -60,6 +60,7 @@ struct IndexSession {
         std::unique_ptr<PagerIndexStore> store;
         std::unique_ptr<IndexTree> tree;
         std::int64_t newKeys = 0;
+        std::string label;  // "Table 'T', index 'I'", for errors at flush
     };
     std::map<std::pair<std::uint32_t, std::uint32_t>, Tree> trees;  // (TDEF page, root page)
 
@@ -73,6 +74,9 @@ struct IndexSession {
         std::vector<std::uint32_t> roots;  // to notice a changed definition
         std::vector<IndexLayout> layouts;
         std::vector<bool> primary;
+        // Refuses nothing (neither unique nor primary): entries can wait
+        // for the flush and go in sorted.
+        std::vector<bool> deferred;
         std::vector<Tree*> trees;
     };
     std::map<std::uint32_t, TablePlan> plans;
@@ -90,6 +94,7 @@ struct IndexSession {
                 p.layouts.push_back(indexLayout(table, index));
                 p.layouts.back().names.clear();
                 p.primary.push_back(isPrimaryKeyIndex(table, index));
+                p.deferred.push_back(!p.primary.back() && !index.isUnique());
                 p.trees.push_back(&tree(impl, table, n));
             }
         }
@@ -106,6 +111,8 @@ struct IndexSession {
             t.store = std::make_unique<PagerIndexStore>(*impl.pager, *impl.format, p.usageMap);
             t.tree = std::make_unique<IndexTree>(IndexPageFormat::of(impl.format->version),
                                                  *t.store, p.rootPage, table.tdefPage);
+            t.label = "Table '" + table.name + "', index '" + indexName(table, p) + "' in \"" +
+                      impl.path.string() + "\"";
         }
         return t;
     }
@@ -207,8 +214,9 @@ void indexRowCheck(Database::Impl& impl, const TableDef& table, const Row& row) 
             throw Error(Error::Kind::Unsupported,
                         "Table '" + table.name + "': the key of index '" + indexName(table, p) +
                             "' for this row is too long to store; it was not added");
-        // Every index is looked up now: a damaged one fails before the row is
-        // stored, and the insert starts from the lookup.
+        // A unique index is looked up now, and the insert starts from the
+        // lookup; the others take their entries at the flush.
+        if (plan.deferred[n]) continue;
         bool taken = false;
         try {
             taken = plan.trees[n]->tree->containsKey(k.key);
@@ -242,7 +250,10 @@ void indexRowInserted(Database::Impl& impl, const TableDef& table, const Row& ro
         if (s.keys[n].skip) continue;
         IndexSession::Tree& t = *plan->trees[n];
         try {
-            if (t.tree->insert(s.keys[n].key, pointer)) ++t.newKeys;
+            if (plan->deferred[n])
+                t.tree->defer(s.keys[n].key, pointer);
+            else if (t.tree->insert(s.keys[n].key, pointer))
+                ++t.newKeys;
         } catch (const Error& e) {
             rethrowWithContext(impl, table, table.physicalIndexes[n], e);
         }
@@ -254,7 +265,12 @@ void flushIndexes(Database::Impl& impl) {
     const Format& f = *impl.format;
     for (auto& [id, t] : impl.indexSession->trees) {
         (void)id;
-        t.tree->flush();
+        try {
+            t.tree->flush();
+        } catch (const Error& e) {
+            throw Error(e.kind(), t.label + ": " + e.what());
+        }
+        t.newKeys += t.tree->takeDeferredNewKeys();
         if (t.newKeys != 0) {
             std::uint8_t* count = impl.pager->modify(t.tdefPage) + f.tdefBlockEnd +
                                   t.slot * f.indexRowCountEntrySize + f.indexRowCountOffset;

@@ -13,6 +13,10 @@
 // a Null in one of its columns (Null equals nothing), and an index that
 // ignores Nulls holds no entry for a row whose indexed columns are all Null.
 //
+// Indexes that refuse nothing (neither unique nor primary) queue their
+// entries and take them in key order at the flush, which is cheaper than a
+// descent per row.
+//
 // Changed index pages stay decoded in memory: flushIndexes() writes them to
 // the pager (before every commit, and before anything reads index pages
 // through the pager); discardIndexes() forgets them after a rollback.

@@ -200,6 +200,62 @@ TEST_P(IndexTreeTest, RandomInsertsKeepOrderLinksAndParents) {
     EXPECT_TRUE(tree.containsKey(longKey(values[17], false)));
 }
 
+// Queued entries go in at the flush in index order, among entries put in
+// directly; keys that agree on their first 16 bytes and differ later, or are
+// prefixes of one another, must still sort right. The queue also goes in by
+// itself once it is long, and a discard drops it.
+TEST_P(IndexTreeTest, QueuedEntriesGoInSortedAtTheFlush) {
+    const Version version = GetParam();
+    const auto& fmt = IndexPageFormat::of(version);
+    MemoryStore store(fmt.pageSize);
+    const std::uint32_t root = store.allocate();
+    IndexTree::writeEmptyRoot(fmt, store, root, 2);
+    IndexTree tree(fmt, store, root, 2);
+    std::mt19937 rng(11);
+    auto text = [&] {
+        // A long shared stem, then a short random tail: heads often tie.
+        std::string s = rng() % 2 ? "a common stem of twenty" : "a common";
+        for (std::size_t n = rng() % 4; n > 0; --n) s += static_cast<char>('a' + rng() % 3);
+        return s;
+    };
+    std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> expected;
+    std::set<std::vector<std::uint8_t>> distinct;
+    std::int64_t newKeys = 0;
+    for (std::uint32_t i = 0; i < 70000; ++i) {
+        std::vector<std::uint8_t> key;
+        appendKeyValue(key, version, KeyColumn{ColumnType::Text, true}, Value(text()));
+        const std::uint32_t row = ((i / 200 + 1) << 8) | (i % 200);
+        if (i % 7 == 0) {
+            if (tree.insert(key, row)) ++newKeys;
+        } else {
+            tree.defer(key, row);
+        }
+        expected.push_back({key, row});
+        distinct.insert(key);
+        if (i == 30000) {
+            tree.flush();
+            newKeys += tree.takeDeferredNewKeys();
+        }
+    }
+    std::vector<std::uint8_t> dropped;
+    appendKeyValue(dropped, version, KeyColumn{ColumnType::Text, true}, Value("zz dropped"));
+    tree.flush();
+    newKeys += tree.takeDeferredNewKeys();
+    tree.defer(dropped, 0xFFFF01);
+    tree.discard();
+    tree.flush();
+    EXPECT_EQ(tree.takeDeferredNewKeys(), 0);
+
+    std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+        return compareEntries(a.first, a.second, b.first, b.second) < 0;
+    });
+    Walked w = walk(fmt, store, root);
+    EXPECT_EQ(w.entries.size(), expected.size());
+    EXPECT_TRUE(w.entries == expected);
+    EXPECT_EQ(newKeys, static_cast<std::int64_t>(distinct.size()));
+    EXPECT_FALSE(tree.containsKey(dropped));
+}
+
 // Appends at the end interleaved with inserts further left: the kept path to
 // the rightmost leaf must follow every split.
 TEST_P(IndexTreeTest, AppendsMixedWithEarlierKeys) {

@@ -17,8 +17,9 @@ constexpr std::size_t kMaxDeferred = 65536;
 
 // First entry of p not less than (key, row). Keys decide almost always; the
 // row pointer is read only for equal keys.
-std::size_t lowerBound(const IndexPage& p, std::span<const std::uint8_t> key, std::uint32_t row) {
-    std::size_t lo = 0;
+// First entry of p from lo on that is not less than (key, row).
+std::size_t lowerBound(const IndexPage& p, std::span<const std::uint8_t> key, std::uint32_t row,
+                       std::size_t lo = 0) {
     std::size_t hi = p.size();
     while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
@@ -36,6 +37,28 @@ std::size_t lowerBound(const IndexPage& p, std::span<const std::uint8_t> key, st
             hi = mid;
     }
     return lo;
+}
+
+// The same, for a key known to lie at from or later and likely close by.
+std::size_t gallop(const IndexPage& p, std::span<const std::uint8_t> key, std::uint32_t row,
+                   std::size_t from) {
+    std::size_t step = 1;
+    std::size_t lo = from;
+    while (lo < p.size() && compareEntries(p.key(lo), p.rowPointer(lo), key, row) < 0) {
+        from = lo + 1;
+        lo += step;
+        step *= 2;
+    }
+    // Entries before from are less; the one at lo (if any) is not.
+    std::size_t hi = std::min(lo, p.size());
+    while (from < hi) {
+        const std::size_t mid = from + (hi - from) / 2;
+        if (compareEntries(p.key(mid), p.rowPointer(mid), key, row) < 0)
+            from = mid + 1;
+        else
+            hi = mid;
+    }
+    return from;
 }
 
 bool sameKey(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
@@ -127,8 +150,15 @@ bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
     const std::uint32_t leafNo = path.back().page;
     Node& leafNode = *path.back().node;
     IndexPage& leaf = leafNode.page;
-    const std::size_t pos =
-        append ? leaf.size() : (probed ? probePos_ : lowerBound(leaf, key, rowPointer));
+    std::size_t pos = 0;
+    if (append)
+        pos = leaf.size();
+    else if (probed)
+        pos = probePos_;
+    else if (sortedRun_ && lastLeaf_ == &leafNode && lastPos_ < leaf.size())
+        pos = gallop(leaf, key, rowPointer, lastPos_ + 1);
+    else
+        pos = lowerBound(leaf, key, rowPointer);
     if (pos < leaf.size() &&
         compareEntries(leaf.key(pos), leaf.rowPointer(pos), key, rowPointer) == 0)
         damaged(leafNo, "the index already holds an entry for this row");
@@ -153,9 +183,12 @@ bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
         // Any split may move pages of the kept paths.
         rightmostLeaf_ = nullptr;
         fingerLeaf_ = nullptr;
+        lastLeaf_ = nullptr;
         splitIfNeeded(path, path.size() - 1, rightEdge);
         return !seen;
     }
+    lastLeaf_ = &leafNode;
+    lastPos_ = pos;
     if (rightEdge && !append) {
         rightmost_ = path;
         rightmostLeaf_ = &leafNode;
@@ -191,17 +224,9 @@ void IndexTree::defer(std::span<const std::uint8_t> key, std::uint32_t rowPointe
     if (deferred_.size() >= kMaxDeferred) applyDeferred();
 }
 
-void IndexTree::applyDeferred() {
-    if (deferred_.empty()) return;
-    std::vector<Deferred> queue;
-    std::vector<std::uint8_t> bytes;
-    queue.swap(deferred_);
-    bytes.swap(deferredBytes_);
-    auto keyOf = [&](const Deferred& d) {
-        return std::span<const std::uint8_t>(bytes.data() + d.offset, d.size);
-    };
-    // Index order: the heads settle most pairs without touching the bytes.
-    std::sort(queue.begin(), queue.end(), [&](const Deferred& a, const Deferred& b) {
+void IndexTree::sortDeferred(std::vector<Deferred>& queue, const std::vector<std::uint8_t>& bytes) {
+    // The whole order: heads, the bytes past them, sizes, rows.
+    auto less = [&](const Deferred& a, const Deferred& b) {
         if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
         if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
         const std::size_t common = std::min(a.size, b.size);
@@ -212,7 +237,56 @@ void IndexTree::applyDeferred() {
         }
         if (a.size != b.size) return a.size < b.size;
         return a.row < b.row;
-    });
+    };
+    const std::size_t n = queue.size();
+    if (n < 256) {
+        std::sort(queue.begin(), queue.end(), less);
+        return;
+    }
+    // Heads by radix, least significant byte first, skipping bytes all share.
+    std::vector<Deferred> spare(n);
+    for (int b = 15; b >= 0; --b) {
+        const int word = b / 8;
+        const int shift = 56 - 8 * (b % 8);
+        std::size_t count[256] = {};
+        for (const Deferred& d : queue) ++count[(d.head[word] >> shift) & 0xFF];
+        if (count[(queue[0].head[word] >> shift) & 0xFF] == n) continue;
+        std::size_t at = 0;
+        for (std::size_t& c : count) at += std::exchange(c, at);
+        for (const Deferred& d : queue) spare[count[(d.head[word] >> shift) & 0xFF]++] = d;
+        queue.swap(spare);
+    }
+    // Equal heads: the rest of the order.
+    for (std::size_t i = 0; i < n;) {
+        std::size_t j = i + 1;
+        while (j < n && queue[j].head[0] == queue[i].head[0] &&
+               queue[j].head[1] == queue[i].head[1])
+            ++j;
+        if (j - i > 1)
+            std::sort(queue.begin() + static_cast<std::ptrdiff_t>(i),
+                      queue.begin() + static_cast<std::ptrdiff_t>(j), less);
+        i = j;
+    }
+}
+
+void IndexTree::applyDeferred() {
+    if (deferred_.empty()) return;
+    std::vector<Deferred> queue;
+    std::vector<std::uint8_t> bytes;
+    queue.swap(deferred_);
+    bytes.swap(deferredBytes_);
+    auto keyOf = [&](const Deferred& d) {
+        return std::span<const std::uint8_t>(bytes.data() + d.offset, d.size);
+    };
+    sortDeferred(queue, bytes);
+    // In order, each entry lies after the one before: the leaf search can
+    // start there.
+    sortedRun_ = true;
+    lastLeaf_ = nullptr;
+    struct EndRun {
+        bool& flag;
+        ~EndRun() { flag = false; }
+    } endRun{sortedRun_};
     for (const Deferred& d : queue)
         if (insert(keyOf(d), d.row)) ++deferredNewKeys_;
     // The buffers go back for the next transaction's queue.
@@ -389,6 +463,7 @@ void IndexTree::flush() {
     // to the rightmost leaf always stays, for appends.
     probed_ = false;
     fingerLeaf_ = nullptr;
+    lastLeaf_ = nullptr;
     if (cache_.size() > kCachedPages) {
         std::unordered_map<std::uint32_t, std::unique_ptr<Node>> kept;
         if (rightmostLeaf_) {
@@ -405,6 +480,7 @@ void IndexTree::flush() {
 void IndexTree::discard() {
     rightmostLeaf_ = nullptr;
     fingerLeaf_ = nullptr;
+    lastLeaf_ = nullptr;
     deferred_.clear();
     deferredBytes_.clear();
     deferredNewKeys_ = 0;

@@ -132,6 +132,11 @@ private:
     std::vector<std::uint8_t> deferredBytes_;
     std::vector<Deferred> deferred_;
     std::int64_t deferredNewKeys_ = 0;
+    static void sortDeferred(std::vector<Deferred>& queue, const std::vector<std::uint8_t>& bytes);
+    // While the sorted queue goes in: the leaf and position of the last entry.
+    bool sortedRun_ = false;
+    Node* lastLeaf_ = nullptr;
+    std::size_t lastPos_ = 0;
     // Whether (key, row) sorts after every entry, judged on the kept path.
     bool beyondRightmost(std::span<const std::uint8_t> key, std::uint32_t row) const;
 };

@@ -108,6 +108,10 @@ private:
 // table's current data page, writes long values, keeps the counters in the
 // definition and the indexes up to date. Holds no page pointers between
 // rows, so it survives commits and rollbacks.
+bool isPlainAscii(const std::string& s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c > 0; });
+}
+
 class Appender {
 public:
     Appender(Database::Impl& impl, std::shared_ptr<const TableDef> def)
@@ -162,7 +166,7 @@ public:
         }
         // The indexes may refuse the row: before anything is stored.
         if (needKeys()) {
-            keyValues();
+            keyValues(values);
             indexRowCheck(impl_, *def_, keyRow_);
         }
 
@@ -237,7 +241,7 @@ private:
     // The row as readers give it (text as UTF-8, from the very bytes
     // stored), for index keys.
     // Columns no index covers stay Null here: the keys never read them.
-    void keyValues() {
+    void keyValues(std::span<const Value> given) {
         keyRow_.resize(stored_.size());
         for (std::size_t i : keyColumns_) {
             if (i >= stored_.size()) continue;
@@ -245,6 +249,13 @@ private:
             ColumnType type = def_->columns[i].type;
             if (v.isNull() || (type != ColumnType::Text && type != ColumnType::Memo)) {
                 keyRow_[i] = v;
+                continue;
+            }
+            // Plain ASCII text is stored exactly as given: no decoding, and
+            // the copy reuses the slot's buffer.
+            if (i < given.size() && given[i].is<std::string>() &&
+                isPlainAscii(given[i].as<std::string>())) {
+                keyRow_[i] = given[i];
                 continue;
             }
             const Bytes& b = v.as<Bytes>();

@@ -297,9 +297,14 @@ bool appendSimpleText(std::vector<std::uint8_t>& out, Version version, std::stri
         if (c >= 0x80 || t.len[c] == 0xFF) return false;
     }
     const std::size_t from = out.size();
+    std::size_t size = 0;
+    for (const char ch : s) size += t.len[static_cast<unsigned char>(ch)];
+    out.resize(from + size);
+    std::uint8_t* at = out.data() + from;
     for (const char ch : s) {
         const auto c = static_cast<unsigned char>(ch);
-        out.insert(out.end(), t.codes[c], t.codes[c] + t.len[c]);
+        std::memcpy(at, t.codes[c], t.len[c]);
+        at += t.len[c];
     }
     if (version == Version::Jet4) {
         out.push_back(kEndText);

@@ -458,23 +458,25 @@ void IndexTree::flush() {
         store_->write(number, image);
         n.dirty = false;
     }
-    dirty_.clear();
-    // Decoded pages stay for the next transaction, within a bound; the path
-    // to the rightmost leaf always stays, for appends.
+    // Decoded pages stay for the next transaction, within a bound: the path
+    // to the rightmost leaf (for appends), then the pages this transaction
+    // changed, the likeliest to change again.
     probed_ = false;
     fingerLeaf_ = nullptr;
     lastLeaf_ = nullptr;
     if (cache_.size() > kCachedPages) {
         std::unordered_map<std::uint32_t, std::unique_ptr<Node>> kept;
-        if (rightmostLeaf_) {
-            for (const Step& s : rightmost_) {
-                auto it = cache_.find(s.page);
-                if (it != cache_.end()) kept.emplace(s.page, std::move(it->second));
-            }
-        }
+        auto keep = [&](std::uint32_t number) {
+            auto it = cache_.find(number);
+            if (it != cache_.end() && it->second) kept.emplace(number, std::move(it->second));
+        };
+        if (rightmostLeaf_)
+            for (const Step& s : rightmost_) keep(s.page);
+        if (rightmostLeaf_ && kept.size() != rightmost_.size()) rightmostLeaf_ = nullptr;
+        for (std::size_t i = dirty_.size(); i-- > 0 && kept.size() < kCachedPages;) keep(dirty_[i]);
         cache_ = std::move(kept);
-        if (rightmostLeaf_ && cache_.size() != rightmost_.size()) rightmostLeaf_ = nullptr;
     }
+    dirty_.clear();
 }
 
 void IndexTree::discard() {

@@ -60,7 +60,11 @@ double doubleOf(ColumnType type, const Value& v) {
 }
 
 void appendBigEndian(std::vector<std::uint8_t>& out, std::uint64_t bits, int width) {
-    for (int i = width - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+    const std::size_t from = out.size();
+    out.resize(from + static_cast<std::size_t>(width));
+    for (int i = 0; i < width; ++i)
+        out[from + static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(bits >> (8 * (width - 1 - i)));
 }
 
 void appendInteger(std::vector<std::uint8_t>& out, std::int64_t n, int width, bool asc) {
@@ -292,29 +296,28 @@ bool appendSimpleText(std::vector<std::uint8_t>& out, Version version, std::stri
     const Codes& t = tables[version == Version::Jet4 ? 0 : 1];
     if (s.size() > kMaxIndexedChars) s = s.substr(0, kMaxIndexedChars);
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x80 || t.len[c] == 0xFF) return false;
-    }
+    // One pass: codes in place (four bytes written, len kept), terminators.
     const std::size_t from = out.size();
-    std::size_t size = 0;
-    for (const char ch : s) size += t.len[static_cast<unsigned char>(ch)];
-    out.resize(from + size);
+    out.resize(from + 4 * s.size() + 2);
     std::uint8_t* at = out.data() + from;
     for (const char ch : s) {
         const auto c = static_cast<unsigned char>(ch);
-        std::memcpy(at, t.codes[c], t.len[c]);
+        if (c >= 0x80 || t.len[c] == 0xFF) {
+            out.resize(from);
+            return false;
+        }
+        std::memcpy(at, t.codes[c], 4);
         at += t.len[c];
     }
     if (version == Version::Jet4) {
-        out.push_back(kEndText);
-        if (!asc) {
-            out.push_back(kEndValue);
-            invert(out, from);
-        }
+        *at++ = kEndText;
+        if (!asc) *at++ = kEndValue;
+        out.resize(static_cast<std::size_t>(at - out.data()));
+        if (!asc) invert(out, from);
         out.push_back(kEndValue);
     } else {
-        out.push_back(kEndValue);
+        *at++ = kEndValue;
+        out.resize(static_cast<std::size_t>(at - out.data()));
         if (!asc) invert(out, from);
     }
     return true;

@@ -422,6 +422,9 @@ std::uint8_t* Pager::modify(std::uint32_t number) {
     if (auto d = dirty_.find(number); d != dirty_.end()) return d->second->data();
     auto copy = std::make_shared<Page>(*page(number));
     if (auto c = cache_.find(number); c != cache_.end()) {
+        // The clean page is the original the journal wants: no read then.
+        if (number < filePages_ && !journaled_.count(number))
+            originals_.emplace(number, c->second.page);
         lru_.erase(c->second.position);
         cache_.erase(c);
     }
@@ -492,7 +495,9 @@ void Pager::journalPages() {
     for (const auto& [number, _] : dirty_) {
         if (number >= filePages_ || journaled_.count(number)) continue;
         bytes::putLe32(record.data(), number);
-        if (!readExact(fd_, record.data() + 4, pageSize_, std::uint64_t{number} * pageSize_))
+        if (auto o = originals_.find(number); o != originals_.end())
+            std::memcpy(record.data() + 4, o->second->data(), pageSize_);
+        else if (!readExact(fd_, record.data() + 4, pageSize_, std::uint64_t{number} * pageSize_))
             ioError("read page " + std::to_string(number) + " of");
         bytes::putLe64(record.data() + 4 + pageSize_,
                        recordSum(salt_, record.data(), 4 + pageSize_));
@@ -501,6 +506,7 @@ void Pager::journalPages() {
         if (buffer.size() >= batch) flush();
     }
     flush();
+    originals_.clear();
     syncFd(journalFd_, IoStep::Kind::JournalSync);
     if (journalNew_) {
         syncFolder(journalPath(path_));
@@ -542,6 +548,7 @@ void Pager::endTransaction() {
     journalFd_ = -1;
     journalEnd_ = 0;
     journaled_.clear();
+    originals_.clear();
     spilled_ = false;
     touched_ = false;
 }
@@ -581,6 +588,7 @@ void Pager::rollback() {
         return;
     }
     dirty_.clear();
+    originals_.clear();
     pageCount_ = filePages_;
 }
 
@@ -594,8 +602,9 @@ void Pager::spillIfNeeded() {
         throw;
     }
     spilled_ = true;
-    for (auto& [number, data] : dirty_)
-        if (cache_.size() < cacheLimit_) remember(number, std::move(data));
+    // Least recently used pages make room: pages just written are the
+    // likeliest to be read again.
+    for (auto& [number, data] : dirty_) remember(number, std::move(data));
     dirty_.clear();
 }
 
@@ -617,8 +626,9 @@ void Pager::commit() {
         throw;
     }
     // Committed: the written pages become clean cache entries.
-    for (auto& [number, data] : dirty_)
-        if (cache_.size() < cacheLimit_) remember(number, std::move(data));
+    // Least recently used pages make room: pages just written are the
+    // likeliest to be read again.
+    for (auto& [number, data] : dirty_) remember(number, std::move(data));
     dirty_.clear();
     filePages_ = pageCount_;
     endTransaction();

@@ -154,9 +154,11 @@ private:
     std::uint64_t journalEnd_ = 0;
     std::uint64_t salt_ = 0;
     std::unordered_set<std::uint32_t> journaled_;  // pages whose original is saved
-    bool spilled_ = false;                         // some pages already written
-    bool touched_ = false;                         // the database file was written
-    bool journalNew_ = false;                      // its folder entry not yet synced
+    // Clean copies of changed pages, taken from the cache, for the journal.
+    std::unordered_map<std::uint32_t, PageRef> originals_;
+    bool spilled_ = false;     // some pages already written
+    bool touched_ = false;     // the database file was written
+    bool journalNew_ = false;  // its folder entry not yet synced
     std::size_t dirtyLimit_ = 8192;
 
     // Clean pages, least recently used first.

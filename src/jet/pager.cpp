@@ -27,6 +27,8 @@ constexpr char kMagic[8] = {'F', 'V', 'J', 'R', 'N', 'L', '0', '3'};
 constexpr char kMagicFnv[8] = {'F', 'V', 'J', 'R', 'N', 'L', '0', '2'};
 constexpr std::size_t kJournalHeader = 36;
 constexpr std::size_t kRecordExtra = 12;  // page number + checksum
+// Clean originals kept for the journal; past this, they are read back.
+constexpr std::size_t kMaxOriginals = 1024;
 
 std::string quoted(const fs::path& p) {
     // Appended rather than concatenated: GCC 12 at -O3 misreports "a" + s.
@@ -423,7 +425,7 @@ std::uint8_t* Pager::modify(std::uint32_t number) {
     auto copy = std::make_shared<Page>(*page(number));
     if (auto c = cache_.find(number); c != cache_.end()) {
         // The clean page is the original the journal wants: no read then.
-        if (number < filePages_ && !journaled_.count(number))
+        if (number < filePages_ && originals_.size() < kMaxOriginals && !journaled_.count(number))
             originals_.emplace(number, c->second.page);
         lru_.erase(c->second.position);
         cache_.erase(c);

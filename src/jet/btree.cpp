@@ -244,7 +244,8 @@ void IndexTree::sortDeferred(std::vector<Deferred>& queue, const std::vector<std
         return;
     }
     // Heads by radix, least significant byte first, skipping bytes all share.
-    std::vector<Deferred> spare(n);
+    std::vector<Deferred>& spare = sortSpare_;
+    spare.resize(n);
     for (int b = 15; b >= 0; --b) {
         const int word = b / 8;
         const int shift = 56 - 8 * (b % 8);

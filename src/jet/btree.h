@@ -132,7 +132,8 @@ private:
     std::vector<std::uint8_t> deferredBytes_;
     std::vector<Deferred> deferred_;
     std::int64_t deferredNewKeys_ = 0;
-    static void sortDeferred(std::vector<Deferred>& queue, const std::vector<std::uint8_t>& bytes);
+    void sortDeferred(std::vector<Deferred>& queue, const std::vector<std::uint8_t>& bytes);
+    std::vector<Deferred> sortSpare_;
     // While the sorted queue goes in: the leaf and position of the last entry.
     bool sortedRun_ = false;
     Node* lastLeaf_ = nullptr;

@@ -479,33 +479,32 @@ void Pager::openJournal() {
 
 void Pager::journalPages() {
     openJournal();
-    // Records go out in large writes; memory stays at one buffer.
+    // Records are built in one kept buffer and go out in large writes.
     const std::size_t recordSize = pageSize_ + kRecordExtra;
-    const std::size_t batch = 256 * recordSize;
-    std::vector<std::uint8_t> buffer;
+    const std::size_t batch = 64;
+    journalBuffer_.resize(batch * recordSize);
+    std::size_t filled = 0;
     std::vector<std::uint32_t> pending;
     auto flush = [&] {
-        if (buffer.empty()) return;
-        writeAll(journalFd_, buffer.data(), buffer.size(), journalEnd_,
+        if (filled == 0) return;
+        writeAll(journalFd_, journalBuffer_.data(), filled * recordSize, journalEnd_,
                  {IoStep::Kind::JournalWrite, 0});
-        journalEnd_ += buffer.size();
-        buffer.clear();
+        journalEnd_ += filled * recordSize;
+        filled = 0;
         journaled_.insert(pending.begin(), pending.end());
         pending.clear();
     };
-    std::vector<std::uint8_t> record(recordSize);
     for (const auto& [number, _] : dirty_) {
         if (number >= filePages_ || journaled_.count(number)) continue;
-        bytes::putLe32(record.data(), number);
+        std::uint8_t* record = journalBuffer_.data() + filled * recordSize;
+        bytes::putLe32(record, number);
         if (auto o = originals_.find(number); o != originals_.end())
-            std::memcpy(record.data() + 4, o->second->data(), pageSize_);
-        else if (!readExact(fd_, record.data() + 4, pageSize_, std::uint64_t{number} * pageSize_))
+            std::memcpy(record + 4, o->second->data(), pageSize_);
+        else if (!readExact(fd_, record + 4, pageSize_, std::uint64_t{number} * pageSize_))
             ioError("read page " + std::to_string(number) + " of");
-        bytes::putLe64(record.data() + 4 + pageSize_,
-                       recordSum(salt_, record.data(), 4 + pageSize_));
-        buffer.insert(buffer.end(), record.begin(), record.end());
+        bytes::putLe64(record + 4 + pageSize_, recordSum(salt_, record, 4 + pageSize_));
         pending.push_back(number);
-        if (buffer.size() >= batch) flush();
+        if (++filled == batch) flush();
     }
     flush();
     originals_.clear();

@@ -156,9 +156,10 @@ private:
     std::unordered_set<std::uint32_t> journaled_;  // pages whose original is saved
     // Clean copies of changed pages, taken from the cache, for the journal.
     std::unordered_map<std::uint32_t, PageRef> originals_;
-    bool spilled_ = false;     // some pages already written
-    bool touched_ = false;     // the database file was written
-    bool journalNew_ = false;  // its folder entry not yet synced
+    std::vector<std::uint8_t> journalBuffer_;  // records on their way out
+    bool spilled_ = false;                     // some pages already written
+    bool touched_ = false;                     // the database file was written
+    bool journalNew_ = false;                  // its folder entry not yet synced
     std::size_t dirtyLimit_ = 8192;
 
     // Clean pages, least recently used first.

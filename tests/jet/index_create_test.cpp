@@ -186,11 +186,15 @@ TEST_P(IndexedTable, CatalogIndexesFollowCreateAndDropTable) {
     for (const char* system : {"MSysObjects", "MSysACEs"}) EXPECT_EQ(problems(*db, system), "");
 }
 
-TEST_P(IndexedTable, DamagedIndexRefusesTheRowBeforeStoringIt) {
+// A plain index takes its entries at the commit: a damaged one fails the
+// commit, naming the index, and the rows go with it, in a statement's own
+// transaction and in an explicit one. Later commits must not carry them.
+TEST_P(IndexedTable, ADamagedIndexFailsTheCommitAndNothingIsStored) {
     std::uint32_t root = 0;
     {
         auto db = createPeople();
         db->createIndex("People", {"ByName", {{"Name", true}}});
+        db->createTable("Other", {{"A", ColumnType::Long}});
         for (int i = 0; i < 5; ++i) db->insertRow("People", person(i, name(i), i));
         root = db->table("People").physicalIndexes[0].rootPage;
         Pager& pager = *db->impl().pager;
@@ -198,15 +202,35 @@ TEST_P(IndexedTable, DamagedIndexRefusesTheRowBeforeStoringIt) {
         pager.commit();
     }
     auto db = Database::open(file_);
+    auto expectIndexError = [](const Error& e) {
+        EXPECT_EQ(e.kind(), Error::Kind::Corrupt) << e.what();
+        EXPECT_NE(std::string(e.what()).find("index 'ByName'"), std::string::npos) << e.what();
+    };
     try {
         db->insertRow("People", person(9, "Zed", 9));
         ADD_FAILURE() << "row accepted into a damaged index";
     } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), Error::Kind::Corrupt) << e.what();
-        EXPECT_NE(std::string(e.what()).find("index 'ByName'"), std::string::npos) << e.what();
+        expectIndexError(e);
     }
     EXPECT_EQ(rowCount(*db, "People"), 5u);
-    EXPECT_NE(problems(*db, "People"), "");
+
+    db->begin();
+    for (int i = 10; i < 20; ++i) db->insertRow("People", person(i, name(i), i));
+    try {
+        db->commit();
+        ADD_FAILURE() << "commit through a damaged index";
+    } catch (const Error& e) {
+        expectIndexError(e);
+    }
+    EXPECT_EQ(rowCount(*db, "People"), 5u);
+    db->begin();
+    db->insertRow("Other", Row{Value(std::int64_t{1})});
+    db->commit();
+    db.reset();
+    auto reopened = Database::open(file_);
+    EXPECT_EQ(rowCount(*reopened, "People"), 5u);
+    EXPECT_EQ(rowCount(*reopened, "Other"), 1u);
+    EXPECT_NE(problems(*reopened, "People"), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, IndexedTable, ::testing::Values(Version::Jet3, Version::Jet4),

@@ -80,9 +80,14 @@ struct IndexSession {
         std::vector<Tree*> trees;
     };
     std::map<std::uint32_t, TablePlan> plans;
+    // The plan asked for last: every row of a load asks twice.
+    std::uint32_t lastTdef = 0;
+    TablePlan* lastPlan = nullptr;
 
     TablePlan& plan(Database::Impl& impl, const TableDef& table) {
-        TablePlan& p = plans[table.tdefPage];
+        TablePlan& p = lastPlan && lastTdef == table.tdefPage ? *lastPlan : plans[table.tdefPage];
+        lastTdef = table.tdefPage;
+        lastPlan = &p;
         bool same = p.roots.size() == table.physicalIndexes.size();
         for (std::size_t n = 0; same && n < p.roots.size(); ++n)
             same = p.roots[n] == table.physicalIndexes[n].rootPage;
@@ -287,6 +292,7 @@ void discardIndexes(Database::Impl& impl) { impl.indexSession.reset(); }
 void discardTableIndexes(Database::Impl& impl, std::uint32_t tdefPage) {
     if (!impl.indexSession) return;
     impl.indexSession->plans.erase(tdefPage);
+    impl.indexSession->lastPlan = nullptr;
     impl.indexSession->checkedRow = nullptr;
     auto& trees = impl.indexSession->trees;
     for (auto it = trees.begin(); it != trees.end();) {

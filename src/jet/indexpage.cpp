@@ -1,6 +1,7 @@
 #include "jet/indexpage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "jet/error.h"
@@ -21,6 +22,22 @@ std::uint32_t be32(const std::uint8_t* p) {
 }
 void putBe32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+}
+
+// How many leading bytes a and b share, up to limit; eight at a time.
+std::size_t commonPrefix(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
+    std::size_t k = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; k + 8 <= limit; k += 8) {
+            std::uint64_t x = 0;
+            std::uint64_t y = 0;
+            std::memcpy(&x, a + k, 8);
+            std::memcpy(&y, b + k, 8);
+            if (x != y) return k + static_cast<std::size_t>(std::countr_zero(x ^ y)) / 8;
+        }
+    }
+    while (k < limit && a[k] == b[k]) ++k;
+    return k;
 }
 
 [[noreturn]] void corrupt(std::uint32_t page, const std::string& what) {
@@ -53,11 +70,8 @@ void IndexPage::insert(std::size_t i, std::span<const std::uint8_t> e) {
     // The shared prefix can only shrink: to what the new entry shares with any
     // one of the others.
     if (shared_ != kUnknown && !empty()) {
-        auto other = entry(0);
-        std::size_t k = 0;
         const std::size_t limit = std::min(shared_, e.size() - (leaf ? 1 : 5));
-        while (k < limit && e[k] == other[k]) ++k;
-        shared_ = k;
+        shared_ = commonPrefix(e.data(), entry(0).data(), limit);
     } else {
         shared_ = kUnknown;
     }
@@ -128,10 +142,7 @@ std::size_t IndexPage::sharedPrefix() const {
     std::size_t limit = first.size() - (leaf ? 1 : 5);
     for (std::size_t i = 1; i < size() && limit > 0; ++i) {
         auto e = entry(i);
-        limit = std::min(limit, e.size() - (leaf ? 1 : 5));
-        std::size_t k = 0;
-        while (k < limit && e[k] == first[k]) ++k;
-        limit = k;
+        limit = commonPrefix(e.data(), first.data(), std::min(limit, e.size() - (leaf ? 1 : 5)));
     }
     shared_ = limit;
     return limit;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 #include <utility>
 
 #include "jet/error.h"
@@ -466,16 +467,16 @@ void IndexTree::flush() {
     fingerLeaf_ = nullptr;
     lastLeaf_ = nullptr;
     if (cache_.size() > kCachedPages) {
-        std::unordered_map<std::uint32_t, std::unique_ptr<Node>> kept;
-        auto keep = [&](std::uint32_t number) {
-            auto it = cache_.find(number);
-            if (it != cache_.end() && it->second) kept.emplace(number, std::move(it->second));
-        };
+        std::unordered_set<std::uint32_t> keep;
         if (rightmostLeaf_)
-            for (const Step& s : rightmost_) keep(s.page);
-        if (rightmostLeaf_ && kept.size() != rightmost_.size()) rightmostLeaf_ = nullptr;
-        for (std::size_t i = dirty_.size(); i-- > 0 && kept.size() < kCachedPages;) keep(dirty_[i]);
-        cache_ = std::move(kept);
+            for (const Step& s : rightmost_) keep.insert(s.page);
+        for (std::size_t i = dirty_.size(); i-- > 0 && keep.size() < kCachedPages;)
+            keep.insert(dirty_[i]);
+        for (auto it = cache_.begin(); it != cache_.end();)
+            it = keep.count(it->first) ? std::next(it) : cache_.erase(it);
+        if (rightmostLeaf_)
+            for (const Step& s : rightmost_)
+                if (!cache_.count(s.page)) rightmostLeaf_ = nullptr;
     }
     dirty_.clear();
 }

@@ -119,6 +119,7 @@ void IndexPage::moveTail(std::size_t from, IndexPage& other) {
     if (from >= size()) return;
     const std::size_t b = begin(from);
     const auto base = static_cast<std::uint32_t>(other.bytes_.size());
+    other.ends_.reserve(other.ends_.size() + (size() - from));
     other.bytes_.insert(other.bytes_.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(b),
                         bytes_.end());
     for (std::size_t k = from; k < ends_.size(); ++k)

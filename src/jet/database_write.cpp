@@ -217,8 +217,7 @@ private:
             stored_[i] = Bytes(placeholder);
         }
         if (data.empty()) return;
-        row_.clear();
-        std::size_t base = buildRow(f_, layout_, stored_, row_);
+        std::size_t base = rowLength(f_, layout_, stored_);
         if (base > f_.maxRowSize)
             invalid("Table '" + def_->name + "': a row of " + std::to_string(base) +
                     " bytes is larger than the format allows (" + std::to_string(f_.maxRowSize) +

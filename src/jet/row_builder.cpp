@@ -191,4 +191,27 @@ std::size_t buildRow(const Format& format, const RowLayout& l, std::span<const V
     return out.size() - start;
 }
 
+std::size_t rowLength(const Format& format, const RowLayout& l, std::span<const Value> stored) {
+    if (format.rowVarOffsetSize != 2) {
+        // Jet 3's jump table is easiest known by laying the row out.
+        thread_local std::vector<std::uint8_t> scratch;
+        scratch.clear();
+        return buildRow(format, l, stored, scratch);
+    }
+    std::size_t length = format.rowColumnCountSize + l.fixedSize + l.maskBytes;
+    if (!l.varSlots.empty()) {
+        std::size_t data = format.rowColumnCountSize + l.fixedSize;
+        for (const int index : l.varSlots) {
+            if (index < 0) continue;
+            const Value& v = stored[static_cast<std::size_t>(index)];
+            if (!v.isNull()) data += v.as<Bytes>().size();
+        }
+        if (data > 0xFFFF)
+            throw Error(Error::Kind::Invalid, "a row of " + std::to_string(data) +
+                                                  " bytes is larger than the format allows");
+        length = data + 2 * (l.varSlots.size() + 1) + 2 + l.maskBytes;
+    }
+    return length;
+}
+
 }  // namespace jet

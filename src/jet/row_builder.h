@@ -60,4 +60,8 @@ struct RowLayout {
 std::size_t buildRow(const Format& format, const RowLayout& layout, std::span<const Value> stored,
                      std::vector<std::uint8_t>& out);
 
+// The length buildRow() would give, without building the row where the
+// format allows (Jet 4); throws as buildRow() does.
+std::size_t rowLength(const Format& format, const RowLayout& layout, std::span<const Value> stored);
+
 }  // namespace jet

@@ -65,10 +65,19 @@ TEST(RowBuilder, RowsOfEveryLengthReadBack) {
             jet::convertRow(in, t, ctx, stored);
             std::vector<std::uint8_t> bytes;
             jet::buildRow(f, layout, stored, bytes);
+            EXPECT_EQ(jet::rowLength(f, layout, stored), bytes.size());
             jet::Row out = jet::decodeRow(bytes, t, f, 1252, nullptr);
             if (in[2].isNull()) in[2] = Value();
             ASSERT_EQ(out, in);
         }
+        // Fixed columns only: no variable section at all.
+        jet::TableDef fixedOnly = t;
+        fixedOnly.columns = {t.columns[1], t.columns[3]};
+        const jet::RowLayout fixedLayout = jet::RowLayout::of(fixedOnly);
+        std::vector<std::uint8_t> bytes;
+        const jet::Row stored = {std::int64_t{7}, true};
+        jet::buildRow(f, fixedLayout, stored, bytes);
+        EXPECT_EQ(jet::rowLength(f, fixedLayout, stored), bytes.size());
     }
 }
 

@@ -207,26 +207,27 @@ IndexPage readIndexPage(const IndexPageFormat& fmt, std::span<const std::uint8_t
     const std::uint8_t* data = p + fmt.entriesOffset;
     const std::size_t capacity = fmt.capacity();
     const std::size_t minEntry = page.leaf ? 5 : 9;
+    std::size_t entries = 0;
+    for (std::size_t byte = 0; byte < fmt.maskSize; ++byte)
+        entries += static_cast<std::size_t>(std::popcount(mask[byte]));
+    // Room for the prefixes given back and for some inserts to come.
+    page.ends_.reserve(entries + 16);
+    page.bytes_.reserve(capacity + entries * std::min(prefix, capacity) + 256);
     std::size_t start = 0;
-    std::vector<std::uint8_t> shared;  // the first entry's first `prefix` bytes
-    page.bytes_.reserve(capacity);
+    std::size_t shared = 0;  // later entries get the first entry's first `prefix` bytes back
     for (std::size_t byte = 0; byte < fmt.maskSize; ++byte) {
-        if (mask[byte] == 0) continue;
-        for (int bit = 0; bit < 8; ++bit) {
-            if ((mask[byte] & (1u << bit)) == 0) continue;
-            const std::size_t end = byte * 8 + static_cast<std::size_t>(bit);
+        for (unsigned bits = mask[byte]; bits != 0; bits &= bits - 1) {
+            const std::size_t end = byte * 8 + static_cast<std::size_t>(std::countr_zero(bits));
             if (end > capacity) corrupt(pageNumber, "entry bitmap runs past the page");
             if (end <= start) corrupt(pageNumber, "empty entry");
             if (page.empty() && prefix > end - start)
                 corrupt(pageNumber, "prefix longer than the first entry");
-            if (shared.size() + (end - start) < minEntry)
-                corrupt(pageNumber,
-                        "entry of " + std::to_string(shared.size() + end - start) + " bytes");
-            // Later entries get the first entry's first `prefix` bytes back.
-            page.bytes_.insert(page.bytes_.end(), shared.begin(), shared.end());
+            if (shared + (end - start) < minEntry)
+                corrupt(pageNumber, "entry of " + std::to_string(shared + end - start) + " bytes");
+            page.bytes_.insert(page.bytes_.end(), data, data + shared);
             page.bytes_.insert(page.bytes_.end(), data + start, data + end);
             page.ends_.push_back(static_cast<std::uint32_t>(page.bytes_.size()));
-            if (page.ends_.size() == 1) shared.assign(data, data + prefix);
+            if (page.ends_.size() == 1) shared = prefix;
             start = end;
         }
     }

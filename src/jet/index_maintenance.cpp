@@ -64,6 +64,10 @@ struct IndexSession {
     };
     std::map<std::pair<std::uint32_t, std::uint32_t>, Tree> trees;  // (TDEF page, root page)
 
+    // An entry failed to go in after its row was stored: this transaction
+    // must not commit.
+    bool failed = false;
+
     // Keys worked out by the check, reused by the insert of the same row.
     const Row* checkedRow = nullptr;
     std::uint32_t checkedTable = 0;
@@ -260,13 +264,21 @@ void indexRowInserted(Database::Impl& impl, const TableDef& table, const Row& ro
             else if (t.tree->insert(s.keys[n].key, pointer))
                 ++t.newKeys;
         } catch (const Error& e) {
+            s.failed = true;
             rethrowWithContext(impl, table, table.physicalIndexes[n], e);
+        } catch (...) {
+            s.failed = true;
+            throw;
         }
     }
 }
 
 void flushIndexes(Database::Impl& impl) {
     if (!impl.indexSession) return;
+    if (impl.indexSession->failed)
+        throw Error(Error::Kind::Invalid,
+                    "A row of this transaction was stored without all its index entries in \"" +
+                        impl.path.string() + "\"; the transaction cannot be committed");
     const Format& f = *impl.format;
     for (auto& [id, t] : impl.indexSession->trees) {
         (void)id;

@@ -233,6 +233,36 @@ TEST_P(IndexedTable, ADamagedIndexFailsTheCommitAndNothingIsStored) {
     EXPECT_NE(problems(*reopened, "People"), "");
 }
 
+// A long transaction puts queued entries in before its commit. When a
+// damaged index fails then, the row that set it off is already stored: the
+// insert fails, and so must the commit, taking every row with it.
+TEST_P(IndexedTable, AnIndexFailingMidTransactionMakesTheCommitFail) {
+    {
+        auto db = Database::create(file_, GetParam());
+        db->createTable("T", {{"A", ColumnType::Long}});
+        db->createIndex("T", {"ByA", {{"A", true}}});
+        for (std::int64_t i = 0; i < 3; ++i) db->insertRow("T", Row{Value(i)});
+        Pager& pager = *db->impl().pager;
+        pager.modify(db->table("T").physicalIndexes[0].rootPage)[0] = 0x01;
+        pager.commit();
+    }
+    auto db = Database::open(file_);
+    db->begin();
+    auto inserter = db->inserter("T");
+    int failures = 0;
+    for (std::int64_t i = 0; i < 70000 && failures == 0; ++i) {
+        try {
+            inserter.insert(Row{Value(i)});
+        } catch (const Error& e) {
+            ++failures;
+            EXPECT_NE(std::string(e.what()).find("index 'ByA'"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(failures, 1);
+    EXPECT_THROW(db->commit(), Error);
+    EXPECT_EQ(rowCount(*db, "T"), 3u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, IndexedTable, ::testing::Values(Version::Jet3, Version::Jet4),
                          [](const ::testing::TestParamInfo<Version>& p) {
                              return p.param == Version::Jet3 ? std::string("Jet3")

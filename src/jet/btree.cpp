@@ -136,11 +136,15 @@ void IndexTree::descend(std::span<const std::uint8_t> key, std::uint32_t row,
     }
 }
 
-bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPointer) {
+void IndexTree::requireKeySize(std::span<const std::uint8_t> key) const {
     if (key.size() > maxKeySize())
         throw Error(Error::Kind::Unsupported, "index key of " + std::to_string(key.size()) +
                                                   " bytes is longer than the " +
                                                   std::to_string(maxKeySize()) + " an index holds");
+}
+
+bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPointer) {
+    requireKeySize(key);
     const bool append = beyondRightmost(key, rowPointer);
     const bool probed = !append && probed_ && sameKey(probeKey_, key);
     probed_ = false;
@@ -194,7 +198,8 @@ bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPoint
         rightmost_ = path;
         rightmostLeaf_ = &leafNode;
     }
-    if (!fingered) {
+    // Appends have their own kept path.
+    if (!fingered && !append) {
         finger_ = path;
         fingerLeaf_ = &leafNode;
     }
@@ -210,10 +215,7 @@ bool IndexTree::withinFinger(std::span<const std::uint8_t> key, std::uint32_t ro
 }
 
 void IndexTree::defer(std::span<const std::uint8_t> key, std::uint32_t rowPointer) {
-    if (key.size() > maxKeySize())
-        throw Error(Error::Kind::Unsupported, "index key of " + std::to_string(key.size()) +
-                                                  " bytes is longer than the " +
-                                                  std::to_string(maxKeySize()) + " an index holds");
+    requireKeySize(key);
     Deferred d{{0, 0},
                static_cast<std::uint32_t>(deferredBytes_.size()),
                static_cast<std::uint32_t>(key.size()),

@@ -88,6 +88,7 @@ private:
     };
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
+    void requireKeySize(std::span<const std::uint8_t> key) const;
     Node& node(std::uint32_t number);
     IndexPage& page(std::uint32_t number) { return node(number).page; }
     void markDirty(Node& n, std::uint32_t number) {

@@ -309,7 +309,7 @@ Decimal toDecimal(const Value& v, const ColumnDef& col, const ConvertContext& ct
 
 }  // namespace
 
-bool decodeUtf8(std::string_view s, std::u16string& out) {
+bool decodeUtf8(std::string_view s, std::u16string& out, bool replaceMalformed) {
     out.clear();
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
@@ -319,16 +319,22 @@ bool decodeUtf8(std::string_view s, std::u16string& out) {
             ++i;
             continue;
         }
-        int n = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-        if (n < 0 || c >= 0xF8 || i + static_cast<std::size_t>(n) >= s.size()) return false;
-        char32_t cp = c & (0x3F >> n);
-        for (int k = 1; k <= n; ++k) {
+        const int n = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+        bool sound = n >= 0 && c < 0xF8 && i + static_cast<std::size_t>(n) < s.size();
+        char32_t cp = sound ? c & (0x3F >> n) : 0;
+        for (int k = 1; sound && k <= n; ++k) {
             auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((b & 0xC0) != 0x80) return false;
+            sound = (b & 0xC0) == 0x80;
             cp = (cp << 6) | (b & 0x3F);
         }
         static constexpr char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < minimum[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        sound = sound && cp >= minimum[n] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+        if (!sound) {
+            if (!replaceMalformed) return false;
+            out.push_back(u'\uFFFD');
+            ++i;
+            continue;
+        }
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));

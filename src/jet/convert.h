@@ -47,8 +47,9 @@ Value convertValue(const Value& value, const ColumnDef& column, const ConvertCon
 void convertRow(std::span<const Value> values, const TableDef& table, const ConvertContext& context,
                 Row& out);
 
-// UTF-8 to UTF-16; false on malformed input.
-bool decodeUtf8(std::string_view utf8, std::u16string& out);
+// UTF-8 to UTF-16; false on malformed input, or with replaceMalformed set,
+// each byte that starts no sound sequence becomes U+FFFD.
+bool decodeUtf8(std::string_view utf8, std::u16string& out, bool replaceMalformed = false);
 
 // Text in the file's encoding. Jet 4: UTF-16LE, or with compress set and
 // every character U+0001..U+00FF, the marker FF FE followed by one byte per

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "jet/convert.h"
 #include "jet/error.h"
 #include "jet/sortorder.h"
 
@@ -323,44 +324,6 @@ bool appendSimpleText(std::vector<std::uint8_t>& out, Version version, std::stri
     return true;
 }
 
-// UTF-8 to UTF-16 into out; malformed sequences become U+FFFD.
-void utf16Into(std::u16string& out, std::string_view s) {
-    out.clear();
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto b0 = static_cast<unsigned char>(s[i]);
-        char32_t cp = 0xFFFD;
-        std::size_t len = 1;
-        auto cont = [&](std::size_t k) {
-            return i + k < s.size() && (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-        };
-        auto bits = [&](std::size_t k) { return static_cast<char32_t>(s[i + k] & 0x3F); };
-        if (b0 < 0x80) {
-            cp = b0;
-        } else if (b0 >= 0xC2 && b0 < 0xE0 && cont(1)) {
-            cp = (static_cast<char32_t>(b0 & 0x1F) << 6) | bits(1);
-            len = 2;
-        } else if (b0 >= 0xE0 && b0 < 0xF0 && cont(1) && cont(2)) {
-            cp = (static_cast<char32_t>(b0 & 0x0F) << 12) | (bits(1) << 6) | bits(2);
-            len = 3;
-            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-        } else if (b0 >= 0xF0 && b0 < 0xF5 && cont(1) && cont(2) && cont(3)) {
-            cp = (static_cast<char32_t>(b0 & 0x07) << 18) | (bits(1) << 12) | (bits(2) << 6) |
-                 bits(3);
-            len = 4;
-            if (cp < 0x10000 || cp > 0x10FFFF) cp = 0xFFFD;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-        i += len;
-    }
-}
-
 }  // namespace
 
 bool isSupportedTextSortOrder(Version, std::uint16_t sortOrder) {
@@ -473,9 +436,9 @@ void appendKeyValue(std::vector<std::uint8_t>& out, Version version, const KeyCo
                 return;
             thread_local std::u16string text;
             if (v.is<std::string>())
-                utf16Into(text, v.as<std::string>());
+                decodeUtf8(v.as<std::string>(), text, true);
             else
-                utf16Into(text, v.toString());
+                decodeUtf8(v.toString(), text, true);
             appendTextKey(out, version, text, asc);
             return;
         }

@@ -23,31 +23,13 @@ float loadFloat(const std::uint8_t* p) { return std::bit_cast<float>(bytes::le32
 
 }  // namespace
 
+// Bytes a fixed column takes in a row: its type's size, or for types of no
+// fixed size (a Binary stored fixed), the definition's length. Yes/No takes
+// none: it lives in the null mask.
 std::size_t fixedSize(ColumnType type, std::uint16_t declaredLength) {
-    switch (type) {
-        case ColumnType::Boolean:
-            return 0;
-        case ColumnType::Byte:
-            return 1;
-        case ColumnType::Integer:
-            return 2;
-        case ColumnType::Long:
-            return 4;
-        case ColumnType::Currency:
-            return 8;
-        case ColumnType::Single:
-            return 4;
-        case ColumnType::Double:
-            return 8;
-        case ColumnType::DateTime:
-            return 8;
-        case ColumnType::Guid:
-            return 16;
-        case ColumnType::Numeric:
-            return 17;
-        default:
-            return declaredLength;
-    }
+    if (type == ColumnType::Boolean) return 0;
+    const std::size_t size = fixedDataSize(type);
+    return size != 0 ? size : declaredLength;
 }
 
 std::vector<Field> crackRow(std::span<const std::uint8_t> row, const TableDef& table,

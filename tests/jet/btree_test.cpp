@@ -142,14 +142,23 @@ TEST(IndexPage, DamagedPagesAreErrors) {
     EXPECT_THROW(readIndexPage(fmt, std::span(image).first(100), 5), Error);
 }
 
-class IndexTreeTest : public ::testing::TestWithParam<Version> {};
+// An empty tree in memory, rooted on the store's first page.
+class IndexTreeTest : public ::testing::TestWithParam<Version> {
+protected:
+    const IndexPageFormat& fmt = IndexPageFormat::of(GetParam());
+    MemoryStore store{fmt.pageSize};
+    const std::uint32_t root = emptyRoot();
+    IndexTree tree{fmt, store, root, 2};
+
+private:
+    std::uint32_t emptyRoot() {
+        const std::uint32_t page = store.allocate();
+        IndexTree::writeEmptyRoot(fmt, store, page, 2);
+        return page;
+    }
+};
 
 TEST_P(IndexTreeTest, InOrderAppendsFillPagesAndUseTails) {
-    const auto& fmt = IndexPageFormat::of(GetParam());
-    MemoryStore store(fmt.pageSize);
-    const std::uint32_t root = store.allocate();
-    IndexTree::writeEmptyRoot(fmt, store, root, 2);
-    IndexTree tree(fmt, store, root, 2);
     const int n = 60000;
     for (int i = 0; i < n; ++i) {
         tree.insert(longKey(i), (static_cast<std::uint32_t>(10 + i / 100) << 8) | (i % 100));
@@ -169,11 +178,6 @@ TEST_P(IndexTreeTest, InOrderAppendsFillPagesAndUseTails) {
 }
 
 TEST_P(IndexTreeTest, RandomInsertsKeepOrderLinksAndParents) {
-    const auto& fmt = IndexPageFormat::of(GetParam());
-    MemoryStore store(fmt.pageSize);
-    const std::uint32_t root = store.allocate();
-    IndexTree::writeEmptyRoot(fmt, store, root, 2);
-    IndexTree tree(fmt, store, root, 2);
     std::mt19937 rng(7);
     std::vector<std::int64_t> values;
     for (int i = 0; i < 20000; ++i)
@@ -206,11 +210,6 @@ TEST_P(IndexTreeTest, RandomInsertsKeepOrderLinksAndParents) {
 // itself once it is long, and a discard drops it.
 TEST_P(IndexTreeTest, QueuedEntriesGoInSortedAtTheFlush) {
     const Version version = GetParam();
-    const auto& fmt = IndexPageFormat::of(version);
-    MemoryStore store(fmt.pageSize);
-    const std::uint32_t root = store.allocate();
-    IndexTree::writeEmptyRoot(fmt, store, root, 2);
-    IndexTree tree(fmt, store, root, 2);
     std::mt19937 rng(11);
     auto text = [&] {
         // A long shared stem, then a short random tail: heads often tie.
@@ -259,11 +258,6 @@ TEST_P(IndexTreeTest, QueuedEntriesGoInSortedAtTheFlush) {
 // Appends at the end interleaved with inserts further left: the kept path to
 // the rightmost leaf must follow every split.
 TEST_P(IndexTreeTest, AppendsMixedWithEarlierKeys) {
-    const auto& fmt = IndexPageFormat::of(GetParam());
-    MemoryStore store(fmt.pageSize);
-    const std::uint32_t root = store.allocate();
-    IndexTree::writeEmptyRoot(fmt, store, root, 2);
-    IndexTree tree(fmt, store, root, 2);
     std::mt19937 rng(17);
     std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> expected;
     std::set<std::vector<std::uint8_t>> keys;
@@ -287,11 +281,6 @@ TEST_P(IndexTreeTest, AppendsMixedWithEarlierKeys) {
 }
 
 TEST_P(IndexTreeTest, LongTextKeysSplitNodesToo) {
-    const auto& fmt = IndexPageFormat::of(GetParam());
-    MemoryStore store(fmt.pageSize);
-    const std::uint32_t root = store.allocate();
-    IndexTree::writeEmptyRoot(fmt, store, root, 2);
-    IndexTree tree(fmt, store, root, 2);
     std::mt19937 rng(11);
     std::vector<std::vector<std::uint8_t>> keys;
     for (int i = 0; i < 3000; ++i) {

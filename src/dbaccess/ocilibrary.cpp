@@ -147,17 +147,20 @@ QString clientLoadFailure(const std::vector<std::pair<QString, QString>>& attemp
             libaio = libaio || reason.contains(QLatin1String("libaio"));
         }
     }
-    QString text = QStringLiteral("Cannot load the Oracle client library %1.").arg(clientLibraryName());
+    QString text =
+        QStringLiteral("Cannot load the Oracle client library %1.").arg(clientLibraryName());
     if (!failed.isEmpty())
         text += QStringLiteral(" Found but not loaded: %1.").arg(failed.join(QStringLiteral("; ")));
     if (!missing.isEmpty())
         text += QStringLiteral(" Not found: %1.").arg(missing.join(QStringLiteral(", ")));
     if (libaio)
-        text += QStringLiteral(" The client needs the asynchronous I/O library libaio: install "
-                               "the libaio package (libaio1, or libaio1t64 on newer systems).");
-    text += QStringLiteral(" Oracle Instant Client is needed to connect to Oracle; install it "
-                           "beside this program, in $ORACLE_HOME/lib, or in a folder the system "
-                           "loader searches (for example one named in LD_LIBRARY_PATH)");
+        text += QStringLiteral(
+            " The client needs the asynchronous I/O library libaio: install "
+            "the libaio package (libaio1, or libaio1t64 on newer systems).");
+    text += QStringLiteral(
+        " Oracle Instant Client is needed to connect to Oracle; install it "
+        "beside this program, in $ORACLE_HOME/lib, or in a folder the system "
+        "loader searches (for example one named in LD_LIBRARY_PATH)");
     return text;
 }
 

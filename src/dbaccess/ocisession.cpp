@@ -396,8 +396,8 @@ void OciResult::describe() {
 
     // Piecewise columns are fetched one row at a time, as Oracle requires.
     batchRows_ = piecewise ? 1
-                           : ub4(std::clamp<size_t>(kBatchBytes / std::max<size_t>(rowBytes, 1),
-                                                    1, kMaxBatchRows));
+                           : ub4(std::clamp<size_t>(kBatchBytes / std::max<size_t>(rowBytes, 1), 1,
+                                                    kMaxBatchRows));
     for (ub4 i = 0; i < count; ++i) defineColumn(columns_[i], i + 1);
 }
 
@@ -631,9 +631,8 @@ TOracleValue OciResult::readLob(Column& c, size_t r) {
         for (;;) {
             oraub8 bytes = 0;  // 0 and 0: to the end of the LOB
             oraub8 chars = 0;
-            const sword rc = api.lobRead2(service, error, locator, &bytes, &chars, 1,
-                                          buffer.data(), buffer.size(), piece, nullptr, nullptr,
-                                          0, c.charsetForm);
+            const sword rc = api.lobRead2(service, error, locator, &bytes, &chars, 1, buffer.data(),
+                                          buffer.size(), piece, nullptr, nullptr, 0, c.charsetForm);
             if (rc != OCI_NEED_DATA) environment_.check(rc);
             content.append(buffer.data(), qsizetype(std::min<oraub8>(bytes, buffer.size())));
             if (rc != OCI_NEED_DATA) break;

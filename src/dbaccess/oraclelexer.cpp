@@ -16,24 +16,24 @@ bool isIdentifierChar(QChar c) {
 bool isOracleReservedWord(const QString& upperWord) {
     static const QSet<QString> words = [] {
         const char* list[] = {
-            "ACCESS",    "ADD",       "ALL",      "ALTER",     "AND",        "ANY",
-            "AS",        "ASC",       "AUDIT",    "BETWEEN",   "BY",         "CHAR",
-            "CHECK",     "CLUSTER",   "COLUMN",   "COMMENT",   "COMPRESS",   "CONNECT",
-            "CREATE",    "CURRENT",   "DATE",     "DECIMAL",   "DEFAULT",    "DELETE",
-            "DESC",      "DISTINCT",  "DROP",     "ELSE",      "EXCLUSIVE",  "EXISTS",
-            "FILE",      "FLOAT",     "FOR",      "FROM",      "GRANT",      "GROUP",
-            "HAVING",    "IDENTIFIED", "IMMEDIATE", "IN",      "INCREMENT",  "INDEX",
-            "INITIAL",   "INSERT",    "INTEGER",  "INTERSECT", "INTO",       "IS",
-            "LEVEL",     "LIKE",      "LOCK",     "LONG",      "MAXEXTENTS", "MINUS",
-            "MLSLABEL",  "MODE",      "MODIFY",   "NOAUDIT",   "NOCOMPRESS", "NOT",
-            "NOWAIT",    "NULL",      "NUMBER",   "OF",        "OFFLINE",    "ON",
-            "ONLINE",    "OPTION",    "OR",       "ORDER",     "PCTFREE",    "PRIOR",
-            "PUBLIC",    "RAW",       "RENAME",   "RESOURCE",  "REVOKE",     "ROW",
-            "ROWID",     "ROWNUM",    "ROWS",     "SELECT",    "SESSION",    "SET",
-            "SHARE",     "SIZE",      "SMALLINT", "START",     "SUCCESSFUL", "SYNONYM",
-            "SYSDATE",   "TABLE",     "THEN",     "TO",        "TRIGGER",    "UID",
-            "UNION",     "UNIQUE",    "UPDATE",   "USER",      "VALIDATE",   "VALUES",
-            "VARCHAR",   "VARCHAR2",  "VIEW",     "WHENEVER",  "WHERE",      "WITH"};
+            "ACCESS",   "ADD",        "ALL",       "ALTER",     "AND",        "ANY",
+            "AS",       "ASC",        "AUDIT",     "BETWEEN",   "BY",         "CHAR",
+            "CHECK",    "CLUSTER",    "COLUMN",    "COMMENT",   "COMPRESS",   "CONNECT",
+            "CREATE",   "CURRENT",    "DATE",      "DECIMAL",   "DEFAULT",    "DELETE",
+            "DESC",     "DISTINCT",   "DROP",      "ELSE",      "EXCLUSIVE",  "EXISTS",
+            "FILE",     "FLOAT",      "FOR",       "FROM",      "GRANT",      "GROUP",
+            "HAVING",   "IDENTIFIED", "IMMEDIATE", "IN",        "INCREMENT",  "INDEX",
+            "INITIAL",  "INSERT",     "INTEGER",   "INTERSECT", "INTO",       "IS",
+            "LEVEL",    "LIKE",       "LOCK",      "LONG",      "MAXEXTENTS", "MINUS",
+            "MLSLABEL", "MODE",       "MODIFY",    "NOAUDIT",   "NOCOMPRESS", "NOT",
+            "NOWAIT",   "NULL",       "NUMBER",    "OF",        "OFFLINE",    "ON",
+            "ONLINE",   "OPTION",     "OR",        "ORDER",     "PCTFREE",    "PRIOR",
+            "PUBLIC",   "RAW",        "RENAME",    "RESOURCE",  "REVOKE",     "ROW",
+            "ROWID",    "ROWNUM",     "ROWS",      "SELECT",    "SESSION",    "SET",
+            "SHARE",    "SIZE",       "SMALLINT",  "START",     "SUCCESSFUL", "SYNONYM",
+            "SYSDATE",  "TABLE",      "THEN",      "TO",        "TRIGGER",    "UID",
+            "UNION",    "UNIQUE",     "UPDATE",    "USER",      "VALIDATE",   "VALUES",
+            "VARCHAR",  "VARCHAR2",   "VIEW",      "WHENEVER",  "WHERE",      "WITH"};
         QSet<QString> set;
         for (const char* word : list) set.insert(QString::fromLatin1(word));
         return set;

@@ -14,8 +14,8 @@
 #include <cmath>
 #include <limits>
 
-#include "dbaccess/oraclelexer.h"
 #include "dbaccess/oracledriver.h"
+#include "dbaccess/oraclelexer.h"
 
 namespace dbaccess {
 
@@ -55,9 +55,9 @@ ValueType dictionaryColumnType(const QString& name, const QString& origin) {
                                         QStringLiteral("data_precision"),
                                         QStringLiteral("data_scale"), QStringLiteral("column_id"),
                                         QStringLiteral("column_position")};
-    static const QStringList texts = {
-        QStringLiteral("table_name"), QStringLiteral("column_name"), QStringLiteral("data_type"),
-        QStringLiteral("nullable"),   QStringLiteral("index_name"),  QStringLiteral("uniqueness")};
+    static const QStringList texts = {QStringLiteral("table_name"), QStringLiteral("column_name"),
+                                      QStringLiteral("data_type"),  QStringLiteral("nullable"),
+                                      QStringLiteral("index_name"), QStringLiteral("uniqueness")};
     for (const QString& n : {name, origin}) {
         if (numbers.contains(n, Qt::CaseInsensitive)) return ValueType::Number;
         if (texts.contains(n, Qt::CaseInsensitive)) return ValueType::Text;
@@ -383,8 +383,7 @@ private:
         sqlite3_finalize(statement);
         for (const QString& view : views) {
             QSet<QString> reads;
-            const QByteArray select =
-                "select * from \"" + view.toUtf8().replace('"', "\"\"") + '"';
+            const QByteArray select = "select * from \"" + view.toUtf8().replace('"', "\"\"") + '"';
             sqlite3_set_authorizer(db_.get(), &collectReads, &reads);
             sqlite3_stmt* probe = nullptr;
             sqlite3_prepare_v2(db_.get(), select.constData(), -1, &probe, nullptr);

@@ -250,6 +250,15 @@ TEST_F(OciDriver, ATruncatedValueIsAnErrorNotSilentlyShortText) {
     EXPECT_TRUE(full.contains(QStringLiteral("CODE"))) << full.toStdString();
 }
 
+TEST_F(OciDriver, QuotedNamesReachTablesOracleKnowsOnlyInQuotes) {
+    EXPECT_EQ(run(QStringLiteral("select * from \"Mixed Case\"")).valueByName(QStringLiteral("ID")),
+              TOracleValue::integer(5));
+    EXPECT_EQ(run(QStringLiteral("select * from \"O\"\"Brien\"")).valueByName(QStringLiteral("ID")),
+              TOracleValue::integer(6));
+    EXPECT_TRUE(openFailure(QStringLiteral("select * from \"mixed case\""))
+                    .startsWith(QStringLiteral("ORA-00942")));
+}
+
 TEST_F(OciDriver, ExtendedTextWiderThanOneBufferIsReadPiecewise) {
     TOracleCursor& c = run(QStringLiteral("select * from WIDE_TEXT"));
     const QString body = c.valueByName(QStringLiteral("BODY")).textValue();

@@ -67,7 +67,8 @@ TEST(OciLibrary, AMissingLibaioIsNamedWithItsCure) {
          {QStringLiteral("libclntsh.so.19.1"),
           QStringLiteral("libclntsh.so.19.1: cannot open shared object file: No such file or "
                          "directory")}});
-    EXPECT_TRUE(text.contains(QStringLiteral("Found but not loaded: libclntsh.so.21.1 (libaio.so.1")))
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("Found but not loaded: libclntsh.so.21.1 (libaio.so.1")))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Not found: libclntsh.so.19.1.")))
         << text.toStdString();

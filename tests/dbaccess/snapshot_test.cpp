@@ -437,8 +437,9 @@ TEST_F(HandMadeSnapshot, ATableStoredInOtherLetterCaseKeepsItsTypes) {
 }
 
 TEST_F(HandMadeSnapshot, QuotedNamesAreCaseSensitiveAndMayHoldQuotes) {
-    EXPECT_EQ(run(QStringLiteral("select * from \"Mixed Case\"")).valueByName(QStringLiteral("LABEL")),
-              txt("mixed"));
+    EXPECT_EQ(
+        run(QStringLiteral("select * from \"Mixed Case\"")).valueByName(QStringLiteral("LABEL")),
+        txt("mixed"));
     EXPECT_EQ(failure(QStringLiteral("select * from \"mixed case\"")),
               QStringLiteral("ORA-00942: table or view does not exist"));
     EXPECT_EQ(run(QStringLiteral("select * from \"O\"\"Brien\"")).valueByName(QStringLiteral("ID")),

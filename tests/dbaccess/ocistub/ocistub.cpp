@@ -268,6 +268,10 @@ const std::map<std::string, Table>& tables() {
         t["LONG_RAW_DATA"] = {{{"ID", SQLT_NUM, 22}, {"DATA", SQLT_LBI, 0}},
                               {{integer(1), bytes(binaryBytes(150000))}, {integer(2), null()}}};
 
+        // Names Oracle knows only in quotes.
+        t["Mixed Case"] = {{{"ID", SQLT_NUM, 22}}, {{integer(5)}}};
+        t["O\"Brien"] = {{{"ID", SQLT_NUM, 22}}, {{integer(6)}}};
+
         // A value cut short deep in a full first batch.
         Table later{{{"ID", SQLT_NUM, 22}, {"CODE", SQLT_CHR, 2}}, {}};
         for (unsigned i = 1; i <= 600; ++i)
@@ -310,11 +314,17 @@ T* as(const void* handle, ub4 type) {
     return object && object->type == type ? static_cast<T*>(object) : nullptr;
 }
 
+// The statement with runs of blanks as one and bare words in capitals, as
+// Oracle resolves names; quoted names stay as written.
 std::string normalized(const OraText* sql, ub4 length) {
     std::string out;
+    bool quoted = false;
     for (ub4 i = 0; i < length; ++i) {
         const char c = char(sql[i]);
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+        if (c == '"') quoted = !quoted;
+        if (quoted || c == '"') {
+            out += c;
+        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
             if (!out.empty() && out.back() != ' ') out += ' ';
         } else {
             out += char(std::toupper(static_cast<unsigned char>(c)));
@@ -351,7 +361,6 @@ bool compatible(ub2 column, ub2 define) {
     }
 }
 
-
 // Byte position of a character offset (UTF-16 units, as Oracle counts them).
 size_t bytePosition(const std::string& utf8, oraub8 units) {
     size_t at = 0;
@@ -364,12 +373,11 @@ size_t bytePosition(const std::string& utf8, oraub8 units) {
     return std::min(at, utf8.size());
 }
 
-
 // The OCIDateTime calls are valid only in an environment created in object mode.
 const Stamp* stampOf(void* handle, OCIError* error, const OCIDateTime* value, sword& rc) {
     const auto* env = as<Env>(handle, OCI_HTYPE_ENV);
-    const auto* stamp = static_cast<const Stamp*>(
-        static_cast<const Object*>(static_cast<const void*>(value)));
+    const auto* stamp =
+        static_cast<const Stamp*>(static_cast<const Object*>(static_cast<const void*>(value)));
     rc = OCI_SUCCESS;
     if (!env || !stamp || stamp->type < OCI_DTYPE_TIMESTAMP ||
         stamp->type > OCI_DTYPE_TIMESTAMP_LTZ)
@@ -477,7 +485,16 @@ __attribute__((visibility("default"))) sword OCIStmtPrepare2(OCISvcCtx* service,
     if (text == "SELECT TABLE_NAME FROM USER_TABLES ORDER BY TABLE_NAME") {
         s->table = &all.at("USER_TABLES");
     } else if (text.rfind(star, 0) == 0) {
-        const auto found = all.find(text.substr(star.size()));
+        std::string name = text.substr(star.size());
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+            std::string inner;
+            for (size_t i = 1; i + 1 < name.size(); ++i) {
+                if (name[i] == '"' && name[i + 1] == '"') ++i;  // "" stands for "
+                inner += name[i];
+            }
+            name = inner;
+        }
+        const auto found = all.find(name);
         if (found != all.end()) s->table = &found->second;
     } else {
         delete s;
@@ -733,8 +750,7 @@ __attribute__((visibility("default"))) sword OCIStmtFetch2(OCIStmt* statement, O
     return OCI_SUCCESS;
 }
 
-__attribute__((visibility("default"))) sword OCILobGetLength2(OCISvcCtx* service,
-                                                              OCIError* error,
+__attribute__((visibility("default"))) sword OCILobGetLength2(OCISvcCtx* service, OCIError* error,
                                                               OCILobLocator* locator,
                                                               oraub8* length) {
     Lob* lob = as<Lob>(locator, OCI_DTYPE_LOB);
@@ -763,8 +779,9 @@ __attribute__((visibility("default"))) sword OCILobRead2(OCISvcCtx* service, OCI
         ++lobRoundTrips;
     } else {
         if (lob->streaming)
-            return fail(error, "ORA-24804: Lob read/write functions called while another OCI "
-                               "LOB read/write streaming is in progress");
+            return fail(error,
+                        "ORA-24804: Lob read/write functions called while another OCI "
+                        "LOB read/write streaming is in progress");
         if ((piece != OCI_ONE_PIECE && piece != OCI_FIRST_PIECE) || offset < 1)
             return fail(error, "ORA-24801: illegal parameter value in OCI lob function");
         // Amounts of 0 read to the end; a CLOB counts characters when asked to.
@@ -821,11 +838,8 @@ __attribute__((visibility("default"))) sword OCIDateTimeGetTime(void* handle, OC
     return OCI_SUCCESS;
 }
 
-__attribute__((visibility("default"))) sword OCIDateTimeGetTimeZoneOffset(void* handle,
-                                                                          OCIError* error,
-                                                                          const OCIDateTime* value,
-                                                                          sb1* hours,
-                                                                          sb1* minutes) {
+__attribute__((visibility("default"))) sword OCIDateTimeGetTimeZoneOffset(
+    void* handle, OCIError* error, const OCIDateTime* value, sb1* hours, sb1* minutes) {
     sword rc = OCI_SUCCESS;
     const Stamp* s = stampOf(handle, error, value, rc);
     if (!s) return rc;

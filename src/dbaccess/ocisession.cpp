@@ -636,6 +636,11 @@ TOracleValue OciResult::readLob(Column& c, size_t r) {
             if (rc != OCI_NEED_DATA) environment_.check(rc);
             content.append(buffer.data(), qsizetype(std::min<oraub8>(bytes, buffer.size())));
             if (rc != OCI_NEED_DATA) break;
+            // A piece of nothing with more to come would never end.
+            if (bytes == 0)
+                throw TOracleError(
+                    QStringLiteral("The Oracle client read nothing of the LOB in column %1")
+                        .arg(c.name));
             piece = OCI_NEXT_PIECE;
         }
     }

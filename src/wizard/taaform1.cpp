@@ -114,6 +114,9 @@ void Taaform1::ShowPage(int p) {
     if (p == 6) {
         btback->setEnabled(false);
         btnext->setText(QStringLiteral("Finish"));
+        // The run left it as "Stop"; on the last page it is an inactive "Close".
+        btcancel->setText(QStringLiteral("Close"));
+        askStopOnCancel_ = false;
         btcancel->setEnabled(false);
         bthelp->setEnabled(false);
     }

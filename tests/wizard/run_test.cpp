@@ -113,6 +113,7 @@ TEST_F(RunTest, TheRunStartsOnTheLogPageWithStopAndEndsOnPageSix) {
     EXPECT_TRUE(form->btnext->isEnabled());
     EXPECT_FALSE(form->btback->isEnabled());
     EXPECT_FALSE(form->btcancel->isEnabled());
+    EXPECT_EQ(form->btcancel->text(), QStringLiteral("Close"));
     EXPECT_FALSE(form->bthelp->isEnabled());
     EXPECT_TRUE(form->Label6->font().bold());
     EXPECT_EQ(form->sc.lines().last(), QStringLiteral("Click 'Finish' to exit the wizard."));

@@ -35,6 +35,9 @@ TEST_F(WizardTest, StartsOnTheWelcomePageWithTheTitleSizeAndButtons) {
     EXPECT_EQ(form->btcancel->text(), QStringLiteral("Close"));
     EXPECT_TRUE(isBold(form->Label1));
     EXPECT_FALSE(isBold(form->Label3));
+    EXPECT_EQ(LogoPixmap().size(), QSize(170, 50));
+    EXPECT_EQ(form->Image1->size(), QSize(175, 47));
+    EXPECT_EQ(form->Image1->cursor().shape(), Qt::PointingHandCursor);
 
     // The working folder is made at start.
     EXPECT_TRUE(QDir(Tcc::WorkingFolder()).exists());

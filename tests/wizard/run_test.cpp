@@ -273,16 +273,28 @@ TEST_F(RealRunTest, AWholeInteractiveRunOverTheSample) {
 }
 
 TEST_F(RealRunTest, StopDuringTheLargeTable) {
-    for (const bool yes : {true, false}) {
-        SCOPED_TRACE(yes ? "Yes" : "No");
+    const QString large = QStringLiteral("ORDER_LINES");
+    struct Case {
+        const char* name;
+        QString other;  // chosen with the large table; the list keeps binary order
+        bool yes;
+    };
+    const Case cases[] = {
+        {"Yes, a table follows", QStringLiteral("TEXT_SAMPLES"), true},
+        {"Yes, the last table", QStringLiteral("DEPARTMENTS"), true},
+        {"No", QStringLiteral("TEXT_SAMPLES"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Back to page 4 and on again: a fresh listing.
         form->bkstep5Click();
         form->currentpage = 4;
         form->btnextClick();
-        select(form->availabletables, {QStringLiteral("ORDER_LINES"), QStringLiteral("DEPARTMENTS")});
-        form->Button1Click();  // ORDER_LINES goes last: the list is in binary order
-        ASSERT_EQ(form->selectedNames().last(), QStringLiteral("ORDER_LINES"));
+        ASSERT_EQ(form->currentpage, 5);
+        select(form->availabletables, {large, c.other});
+        form->Button1Click();
         form->sc.clear();
-        dialogs.answers = {yes};
+        dialogs.answers = {c.yes};
         queueStopClick(*form);  // waits for the row copy's first look at the events
         form->btnext->click();
         if (notBuilt) GTEST_SKIP() << "the conversion is not built yet";
@@ -290,22 +302,30 @@ TEST_F(RealRunTest, StopDuringTheLargeTable) {
         ASSERT_FALSE(dialogs.questions.empty());
         EXPECT_EQ(dialogs.questions.back().text, QStringLiteral("Stop"));
         const QStringList& log = form->sc.lines();
-        if (yes) {
-            // The last table was stopped: its copy ends, the run completes its
-            // log, and the wizard stays on the log page.
-            EXPECT_TRUE(log.contains(QStringLiteral("Operation aborted")));
-            EXPECT_FALSE(log.contains(QStringLiteral("Insert table ORDER_LINES 12000 Rows ...Done")));
-            EXPECT_TRUE(form->stoprequested);
-            EXPECT_EQ(form->currentpage, 5);
-            EXPECT_TRUE(form->btback->isEnabled());
-            form->btbackClick();
-        } else {
-            EXPECT_TRUE(log.contains(QStringLiteral("Insert table ORDER_LINES 12000 Rows ...Done")));
+        const bool largeIsLast = form->selectedNames().last() == large;
+        const QString done = QStringLiteral("Insert table ORDER_LINES 12000 Rows ...Done");
+        if (!c.yes) {
+            EXPECT_TRUE(log.contains(done));
             EXPECT_EQ(form->currentpage, 6);
             form->currentpage = 5;
-            form->btbackClick();
+        } else {
+            // The copy ends at once with the abort's text; the run ends before
+            // the next table, or completes its log when none follows.
+            EXPECT_FALSE(log.contains(done));
+            EXPECT_TRUE(log.contains(QStringLiteral("Operation aborted")));
+            EXPECT_EQ(log.contains(QStringLiteral("Conversion is Completed")), largeIsLast);
+            if (!largeIsLast) {
+                EXPECT_FALSE(log.contains(QStringLiteral("Create table ") + c.other +
+                                          QStringLiteral("...Done")));
+            }
+            EXPECT_EQ(form->stoprequested, largeIsLast);
+            EXPECT_EQ(form->currentpage, 5);
+            EXPECT_EQ(form->pg->currentIndex(), 5);
+            EXPECT_TRUE(form->btback->isEnabled());
+            EXPECT_FALSE(form->btnext->isEnabled());
+            EXPECT_EQ(form->btcancel->text(), QStringLiteral("Close"));
         }
+        form->btbackClick();
         ASSERT_EQ(form->currentpage, 4);
-        form->currentpage = 4;
     }
 }

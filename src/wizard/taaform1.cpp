@@ -229,6 +229,7 @@ TRunTexts Taaform1::runTexts() const {
 }
 
 void Taaform1::step5Click() {
+    if (!ucc) throw std::logic_error("The conversion module is not there.");
     // The log page comes into view; currentpage stays at the table page.
     pg->setCurrentIndex(5);
     btback->setEnabled(false);
@@ -238,7 +239,6 @@ void Taaform1::step5Click() {
     askStopOnCancel_ = true;
     stoprequested = false;
 
-    if (!ucc) throw std::logic_error("The conversion module is not there.");
     TRunHooks hooks;
     hooks.processEvents = [] { QCoreApplication::processEvents(); };
     if (batchrun && hooks_.batchEnd) hooks.batchEnd = [this] { hooks_.batchEnd(*this); };

@@ -36,16 +36,22 @@ bool save(Taaform1& form, const QString& file, bool offscreen) {
     return picture.save(file);
 }
 
-// The run's lines as the engine writes them, for builds where it is not in yet.
-TRunOutcome standInRun(Tcc&, dbaccess::TOracleSource&, dbaccess::TAccessTarget&,
+// The run's lines as the engine writes them, with the source's real row
+// counts, for builds where the engine is not in yet.
+TRunOutcome standInRun(Tcc&, dbaccess::TOracleSource& source, dbaccess::TAccessTarget&,
                        const TRunSettings&, const QStringList& chosen, TRunLog& log, bool&,
                        const TRunHooks&, const TRunTexts& texts) {
     for (const QString& t : chosen) {
         log.append(QStringLiteral("Create table %1...Done").arg(t));
         log.append(QString());
-        log.append(QStringLiteral("Insert table %1 %2 Rows ...Done")
-                       .arg(t)
-                       .arg(t == QStringLiteral("ORDER_LINES") ? 12000 : 6));
+        dbaccess::TOracleCursor& rows = source.oracledata;
+        rows.close();
+        rows.setQuery(QStringLiteral("select * from ") + t);
+        rows.open();
+        int count = 0;
+        for (rows.first(); !rows.atEnd(); rows.next()) ++count;
+        rows.close();
+        log.append(QStringLiteral("Insert table %1 %2 Rows ...Done").arg(t).arg(count));
         log.append(QString());
     }
     log.append(texts.label29);

@@ -41,11 +41,9 @@ void toStandardError(const QString& message) {
 
 bool DisplayAvailableIn(const QString& display, const QString& waylandDisplay,
                         const QString& qpaPlatform, const QString& runningPlatform) {
-    if (!runningPlatform.isEmpty()) {
-        if (headlessPlatform(runningPlatform)) return false;
-    } else if (headlessPlatform(qpaPlatform)) {
-        return false;
-    }
+    // A platform plugin that started and shows windows can show a box too.
+    if (!runningPlatform.isEmpty()) return !headlessPlatform(runningPlatform);
+    if (headlessPlatform(qpaPlatform)) return false;
 #if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
     Q_UNUSED(display);
     Q_UNUSED(waylandDisplay);

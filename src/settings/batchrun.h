@@ -29,7 +29,7 @@ TBatchExit ExitForOutcome(const TRunOutcome& outcome);
 // Always true on Windows and macOS unless the platform says otherwise.
 bool DisplayAvailable();
 // The same from given values; runningPlatform is the platform plugin in use
-// (empty before the application object exists).
+// (empty before the application object exists), and decides alone once known.
 bool DisplayAvailableIn(const QString& display, const QString& waylandDisplay,
                         const QString& qpaPlatform, const QString& runningPlatform);
 // Whether a user can answer a message box in this process: a display and a

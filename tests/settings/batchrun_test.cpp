@@ -17,6 +17,7 @@ TEST(BatchDisplay, OnlyAShowingPlatformCanAnswerABox) {
         DisplayAvailableIn(x, none, QStringLiteral("offscreen:fontengine=freetype"), none));
     // Once running, the plugin in use counts, not the variable.
     EXPECT_TRUE(DisplayAvailableIn(x, none, QStringLiteral("offscreen"), QStringLiteral("xcb")));
+    EXPECT_TRUE(DisplayAvailableIn(none, none, none, QStringLiteral("eglfs")));
     EXPECT_TRUE(DisplayAvailableIn(x, none, none, none));
     EXPECT_TRUE(
         DisplayAvailableIn(none, QStringLiteral("wayland-0"), QStringLiteral("wayland"), none));

@@ -223,3 +223,16 @@ TEST(WrittenSettingFile, ExtensionsAreReplacedOrAppended) {
     EXPECT_EQ(LogFilePath(QStringLiteral("/work.d/job")), QStringLiteral("/work.d/job.log"));
     EXPECT_EQ(LogFilePath(QStringLiteral("job")), QStringLiteral("job.log"));
 }
+
+TEST(SampleSettingFile, ConvertsEveryTableOfTheSampleSnapshot)
+{
+    const TSettingFile file =
+        TSettingFile::load(QStringLiteral(FERROVANE_SOURCE_DIR "/examples/sample.kvtask"));
+    TConversionSettings s;
+    ApplySettingFile(file, s);
+    EXPECT_EQ(s.oracleh, QStringLiteral("sqlite:build/release/examples/sample.sqlite"));
+    EXPECT_EQ(s.accessfilename, QStringLiteral("build/demo/sample.mdb"));
+    EXPECT_EQ(s.accessformat, 1);
+    EXPECT_EQ(s.processtable, 0);
+    EXPECT_TRUE(BatchTableChoice(file).addAll);
+}

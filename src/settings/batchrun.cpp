@@ -59,6 +59,12 @@ bool DisplayAvailable() {
                               qEnvironmentVariable("QT_QPA_PLATFORM"), QString());
 }
 
+bool PrepareBatchPlatform(bool batchrun) {
+    if (!batchrun || DisplayAvailable()) return false;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return true;
+}
+
 bool CanAnswerMessages() {
     const QString running = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
                                 ? QGuiApplication::platformName()

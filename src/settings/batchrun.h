@@ -32,6 +32,10 @@ bool DisplayAvailable();
 // (empty before the application object exists), and decides alone once known.
 bool DisplayAvailableIn(const QString& display, const QString& waylandDisplay,
                         const QString& qpaPlatform, const QString& runningPlatform);
+// To be called before the application object exists. A batch run without a
+// display starts on the offscreen platform, since a windowed one would refuse
+// to start at all; returns true when the run is thus unattended.
+bool PrepareBatchPlatform(bool batchrun);
 // Whether a user can answer a message box in this process: a display and a
 // platform plugin that shows windows.
 bool CanAnswerMessages();

@@ -41,6 +41,8 @@ struct TConversionSettings {
 
     // What the conversion run reads of these settings.
     TRunSettings toRunSettings() const;
+
+    bool operator==(const TConversionSettings&) const = default;
 };
 
 // A decimal whole number as settings carry it: an optional sign and digits,

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 
 #ifndef Q_OS_WIN
 #include <langinfo.h>

@@ -25,6 +25,30 @@ TEST(BatchDisplay, OnlyAShowingPlatformCanAnswerABox) {
     EXPECT_FALSE(CanAnswerMessages());
 }
 
+#ifndef Q_OS_WIN
+TEST(BatchDisplay, ABatchRunWithoutDisplayStartsOffscreen) {
+    const QByteArray saved[] = {qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"),
+                                qgetenv("QT_QPA_PLATFORM")};
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    EXPECT_FALSE(PrepareBatchPlatform(false));
+    EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), "xcb");
+    EXPECT_TRUE(PrepareBatchPlatform(true));
+    EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), "offscreen");
+    qputenv("DISPLAY", ":0");
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    EXPECT_FALSE(PrepareBatchPlatform(true));
+    const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    for (int i = 0; i < 3; ++i) {
+        if (saved[i].isNull())
+            qunsetenv(names[i]);
+        else
+            qputenv(names[i], saved[i]);
+    }
+}
+#endif
+
 TEST(BatchExit, CodesOfTheWaysARunEnds) {
     EXPECT_EQ(ExitForOutcome(TRunOutcome{3, 0, 0}), TBatchExit::Normal);
     EXPECT_EQ(ExitForOutcome(TRunOutcome{3, 1, 0}), TBatchExit::TableStepsFailed);

@@ -224,8 +224,7 @@ TEST(WrittenSettingFile, ExtensionsAreReplacedOrAppended) {
     EXPECT_EQ(LogFilePath(QStringLiteral("job")), QStringLiteral("job.log"));
 }
 
-TEST(SampleSettingFile, ConvertsEveryTableOfTheSampleSnapshot)
-{
+TEST(SampleSettingFile, ConvertsEveryTableOfTheSampleSnapshot) {
     const TSettingFile file =
         TSettingFile::load(QStringLiteral(FERROVANE_SOURCE_DIR "/examples/sample.kvtask"));
     TConversionSettings s;

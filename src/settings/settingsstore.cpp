@@ -39,56 +39,50 @@ bool prepareOwnerOnlyFile(const QString& path) {
 
 TQSettingsStore::TQSettingsStore() = default;
 
-TQSettingsStore::TQSettingsStore(const QString& iniPath)
-    : settings_(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
+TQSettingsStore::TQSettingsStore(const QString& iniPath) : iniPath_(iniPath) {}
 
 TQSettingsStore::~TQSettingsStore() = default;
 
-QString TQSettingsStore::fileName() const {
-    return settings_
-               ? settings_->fileName()
-               : QSettings(QStringLiteral("Marrowline"), QStringLiteral("Glimmerstack")).fileName();
+QSettings& TQSettingsStore::settings() {
+    if (!settings_)
+        settings_ = iniPath_.isEmpty()
+                        ? std::make_unique<QSettings>(QStringLiteral("Marrowline"),
+                                                      QStringLiteral("Glimmerstack"))
+                        : std::make_unique<QSettings>(iniPath_, QSettings::IniFormat);
+    return *settings_;
 }
 
+QString TQSettingsStore::fileName() { return settings().fileName(); }
+
 bool TQSettingsStore::openRead() {
-    if (!settings_)
-        settings_ = std::make_unique<QSettings>(QStringLiteral("Marrowline"),
-                                                QStringLiteral("Glimmerstack"));
-    if (settings_->status() != QSettings::NoError) return false;
+    if (settings().status() != QSettings::NoError) return false;
 #ifdef Q_OS_WIN
-    return !settings_->allKeys().isEmpty();
+    return !settings().allKeys().isEmpty();
 #else
-    return QFileInfo::exists(settings_->fileName());
+    return QFileInfo::exists(settings().fileName());
 #endif
 }
 
 bool TQSettingsStore::openWrite() {
-    const QString path = fileName();
-    if (!prepareOwnerOnlyFile(path)) return false;
-    if (!settings_)
-        settings_ = std::make_unique<QSettings>(QStringLiteral("Marrowline"),
-                                                QStringLiteral("Glimmerstack"));
-    return settings_->isWritable();
+    return prepareOwnerOnlyFile(fileName()) && settings().isWritable();
 }
 
 QString TQSettingsStore::readText(const QString& name) {
-    const QVariant value = settings_->value(name);
+    const QVariant value = settings().value(name);
     if (!value.isValid()) return QString();
     if (value.typeId() != QMetaType::QString) throw TSettingsError(invalidType(name));
     return value.toString();
 }
 
 void TQSettingsStore::writeText(const QString& name, const QString& value) {
-    if (!settings_->isWritable()) throw TSettingsError(failedToSet(name));
-    settings_->setValue(name, value);
+    if (!settings().isWritable()) throw TSettingsError(failedToSet(name));
+    settings().setValue(name, value);
 }
 
 bool TQSettingsStore::close() {
     if (!settings_) return true;
     settings_->sync();
-    const bool ok = settings_->status() == QSettings::NoError;
-    settings_.reset();
-    return ok;
+    return settings_->status() == QSettings::NoError;
 }
 
 namespace {

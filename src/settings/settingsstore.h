@@ -63,9 +63,12 @@ public:
     void writeText(const QString& name, const QString& value) override;
     bool close() override;
 
-    QString fileName() const;
+    QString fileName();
 
 private:
+    QSettings& settings();
+
+    QString iniPath_;  // empty: the program's own store
     std::unique_ptr<QSettings> settings_;
 };
 

@@ -190,16 +190,18 @@ TEST(StoredSettings, IniFileRoundTripKeepsEveryTextExactly) {
     s.blobtotext = true;
     s.accessformat = 1;
     s.accessfilename = QStringLiteral("/tmp/out/new.mdb");
-    {
-        TQSettingsStore store(path);
-        EXPECT_EQ(SaveSettings(store, s), QString());
-    }
+    // One store serves the start's load and the end's save, as in the program.
+    TQSettingsStore store(path);
+    TConversionSettings first;
+    EXPECT_TRUE(LoadSettings(store, first).isEmpty());
+    EXPECT_EQ(first, TConversionSettings());
+    EXPECT_EQ(SaveSettings(store, s), QString());
 #ifndef Q_OS_WIN
     EXPECT_EQ(unixMode(path), 0600u);
 #endif
-    TQSettingsStore store(path);
+    TQSettingsStore reopened(path);
     TConversionSettings back;
-    EXPECT_TRUE(LoadSettings(store, back).isEmpty());
+    EXPECT_TRUE(LoadSettings(reopened, back).isEmpty());
     // The target file itself is not kept, only its folder.
     s.accessfilename.clear();
     s.defaultaccessdir = QStringLiteral("/tmp/out/");
@@ -233,5 +235,19 @@ TEST(StoredSettings, AnExistingStoreIsNarrowedToItsOwner) {
     TQSettingsStore store(path);
     EXPECT_EQ(SaveSettings(store, TConversionSettings()), QString());
     EXPECT_EQ(unixMode(path), 0600u);
+}
+#endif
+
+#ifndef Q_OS_WIN
+TEST(StoredSettings, TheProgramsStoreIsItsOwnersFileUnderTheConfigFolder) {
+    TQSettingsStore store;
+    const QString path = store.fileName();
+    EXPECT_EQ(path, qEnvironmentVariable("XDG_CONFIG_HOME") +
+                        QStringLiteral("/Marrowline/Glimmerstack.conf"));
+    TConversionSettings s;
+    s.oraclep = QStringLiteral("tiger");
+    EXPECT_EQ(SaveSettings(store, s), QString());
+    EXPECT_EQ(unixMode(path), 0600u);
+    EXPECT_TRUE(fileBytes(path).contains("oraclep=tiger"));
 }
 #endif

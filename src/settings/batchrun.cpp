@@ -102,8 +102,10 @@ bool TBatchRun::start(TRunLog& log, TConversionSettings& settings) {
 QString TBatchRun::saveLog(const TRunLog& log) {
     try {
         WriteTextFile(logPath(), log.lines());
+        logError_.clear();
         return QString();
     } catch (const TTextFileError& e) {
+        logError_ = e.message();
         raise(TBatchExit::LogNotWritten);
         if (unattended_) toStandardError(e.message());
         return e.message();

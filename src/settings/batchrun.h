@@ -55,8 +55,8 @@ public:
     // The batch start, after the stored settings are loaded: the line
     // "Start time:...", the setting file loaded and applied onto settings.
     // False when it could not be loaded: the log then holds the reason, a save
-    // of it has been tried (saveLog), no value was applied, and the program
-    // ends.
+    // of it has been tried (saveLog; logError() tells whether it failed), no
+    // value was applied, and the program ends.
     bool start(TRunLog& log, TConversionSettings& settings);
 
     // The table choice for the table page, from the loaded file.
@@ -66,6 +66,8 @@ public:
     // ("Cannot create file ..."), which an unattended run also writes to
     // standard error; an empty text means saved.
     QString saveLog(const TRunLog& log);
+    // The message of the last save that failed; empty after a good one.
+    const QString& logError() const { return logError_; }
 
     // A message that would wait for a user. Unattended, it goes into the log
     // and to standard error, the log is saved and true is returned: the
@@ -86,4 +88,5 @@ private:
     bool unattended_;
     TSettingFile file_;
     TBatchExit exit_ = TBatchExit::Normal;
+    QString logError_;
 };

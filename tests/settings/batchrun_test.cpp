@@ -59,6 +59,8 @@ TEST(BatchExit, CodesOfTheWaysARunEnds) {
     EXPECT_EQ(run.exitCode(), TBatchExit::TableStepsFailed);
     TRunLog log;
     EXPECT_FALSE(run.saveLog(log).isEmpty());  // its folder does not exist
+    EXPECT_TRUE(
+        run.logError().startsWith(QStringLiteral("Cannot create file \"/nowhere/job.log\". ")));
     EXPECT_EQ(run.exitCode(), TBatchExit::LogNotWritten);
     run.walkStopped();
     EXPECT_EQ(run.exitCode(), TBatchExit::WalkStopped);

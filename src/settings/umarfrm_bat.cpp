@@ -195,7 +195,9 @@ void Tmarfrm_bat::message(const QString& text) {
         showMessage_(text);
         return;
     }
-    QMessageBox::information(this, QCoreApplication::applicationName(), text);
+    // The texts join their lines with a lone CR, which a box would not break at.
+    QMessageBox::information(this, QCoreApplication::applicationName(),
+                             QString(text).replace(u'\r', u'\n'));
 }
 
 QString Tmarfrm_bat::askPath() {

@@ -217,10 +217,14 @@ TEST(WrittenSettingFile, BytesAreLocaleTextWithCrLfAndNoMark) {
 }
 
 TEST(WrittenSettingFile, ExtensionsAreReplacedOrAppended) {
-    EXPECT_EQ(SettingFilePath(QStringLiteral("/work/job.sh")), QStringLiteral("/work/job.kvtask"));
-    EXPECT_EQ(LogFilePath(QStringLiteral("/work/job.kvtask")), QStringLiteral("/work/job.log"));
-    EXPECT_EQ(LogFilePath(QStringLiteral("/work/a.b.lnk")), QStringLiteral("/work/a.b.log"));
-    EXPECT_EQ(LogFilePath(QStringLiteral("/work.d/job")), QStringLiteral("/work.d/job.log"));
+    EXPECT_EQ(SettingFilePath(QStringLiteral("/srv/jobs/job.sh")),
+              QStringLiteral("/srv/jobs/job.kvtask"));
+    EXPECT_EQ(LogFilePath(QStringLiteral("/srv/jobs/job.kvtask")),
+              QStringLiteral("/srv/jobs/job.log"));
+    EXPECT_EQ(LogFilePath(QStringLiteral("/srv/jobs/a.b.lnk")),
+              QStringLiteral("/srv/jobs/a.b.log"));
+    EXPECT_EQ(LogFilePath(QStringLiteral("/srv/jobs.d/job")),
+              QStringLiteral("/srv/jobs.d/job.log"));
     EXPECT_EQ(LogFilePath(QStringLiteral("job")), QStringLiteral("job.log"));
 }
 

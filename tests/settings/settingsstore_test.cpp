@@ -56,7 +56,7 @@ TEST(StoredSettings, FirstStartKeepsTheInitialValues) {
     EXPECT_EQ(s.accessformat, 0);
     EXPECT_FALSE(s.tabledefonly || s.skipindex || s.blobtotext || s.nameuppercase);
     EXPECT_EQ(s.accessfilename, QString());
-    EXPECT_EQ(TargetDialogFolder(s, QStringLiteral("/work/")), QStringLiteral("/work/"));
+    EXPECT_EQ(TargetDialogFolder(s, QStringLiteral("/srv/jobs/")), QStringLiteral("/srv/jobs/"));
 }
 
 TEST(StoredSettings, ReadsAndWritesInTheirFixedOrder) {
@@ -154,7 +154,7 @@ TEST(StoredSettings, TargetFolderIsKeptWithItsSeparator) {
     TConversionSettings next = loaded(store);
     EXPECT_EQ(next.defaultaccessdir, QStringLiteral("/data/"));
     EXPECT_EQ(next.accessfilename, QString());
-    EXPECT_EQ(TargetDialogFolder(next, QStringLiteral("/work/")), QStringLiteral("/data/"));
+    EXPECT_EQ(TargetDialogFolder(next, QStringLiteral("/srv/jobs/")), QStringLiteral("/data/"));
 
     // Ending before any target file was chosen keeps the stored folder.
     SaveSettings(store, next);

@@ -14,7 +14,10 @@ class QtDialogs final : public Dialogs {
 public:
     void message(QWidget* owner, const QString& title, const QString& text,
                  MessageIcon icon) override {
-        QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, owner);
+        // Texts join their lines with a lone CR, which a box would not break at.
+        QString shown = text;
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        QMessageBox box(toQt(icon), title, shown, QMessageBox::Ok, owner);
         box.exec();
     }
 

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -12,11 +11,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "platform/dialogs.h"
 #include "platform/launcher.h"
 #include "settings/textfile.h"
 
@@ -191,23 +190,17 @@ void Tmarfrm_bat::Button1Click() {
 }
 
 void Tmarfrm_bat::message(const QString& text) {
-    if (showMessage_) {
+    if (showMessage_)
         showMessage_(text);
-        return;
-    }
-    // The texts join their lines with a lone CR, which a box would not break at.
-    QMessageBox::information(this, QCoreApplication::applicationName(),
-                             QString(text).replace(u'\r', u'\n'));
+    else
+        platform::showMessage(this, text);
 }
 
 QString Tmarfrm_bat::askPath() {
     if (askShortcutPath_) return askShortcutPath_(lastShortcutPath_);
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setDefaultSuffix(ShortcutExtension());
-    dialog.setNameFilter(QStringLiteral("%1 (*.%1)").arg(ShortcutExtension()));
-    if (!lastShortcutPath_.isEmpty()) dialog.selectFile(lastShortcutPath_);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().constFirst();
+    platform::SaveFileRequest request;
+    request.fileName = lastShortcutPath_;
+    request.defaultExt = ShortcutExtension();
+    request.filter = ShortcutExtension() + QStringLiteral("|*.") + ShortcutExtension();
+    return platform::dialogs().saveFileName(this, request).value_or(QString());
 }

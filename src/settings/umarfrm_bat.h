@@ -3,9 +3,8 @@
 // Tmarfrm_bat: the shortcut window. It shows what the wizard holds, lets the
 // user change the format, the three switches and the table choice, and writes
 // a setting file and the shortcut (launcher) that starts a batch run from it.
-// Message boxes and the save dialog go through replaceable callbacks, so that
-// the wizard can route them through its answerable interface and tests can
-// answer them.
+// Message boxes and the save dialog go through the platform's dialogs unless
+// replaced by callbacks.
 
 #include <QDialog>
 #include <QStringList>

@@ -10,6 +10,8 @@
 #include "dbaccess/oracleconnect.h"
 #include "engine/abort.h"
 #include "engine/ucc.h"
+#include "settings/umarfrm_bat.h"
+#include "settings/unattendeddialogs.h"
 #include "wizard/languages.h"
 
 bool TSaveDialog::Execute(QWidget* owner) {
@@ -24,9 +26,13 @@ bool TSaveDialog::Execute(QWidget* owner) {
     return true;
 }
 
-Taaform1::Taaform1(const QStringList& args, TWizardHooks hooks, QWidget* parent)
-    : QWidget(parent), arguments(args), hooks_(std::move(hooks)) {
+Taaform1::Taaform1(const QStringList& args, TSettingsStore* store, QWidget* parent)
+    : QWidget(parent), arguments(args), store_(store) {
     buildWindow();
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     english = EnglishTable();
     chn = ChineseTable();
     SaveDialog1.DefaultExt = QStringLiteral("mdb");
@@ -39,7 +45,8 @@ Taaform1::Taaform1(const QStringList& args, TWizardHooks hooks, QWidget* parent)
 }
 
 Taaform1::~Taaform1() {
-    if (hooks_.saveSettings) hooks_.saveSettings(*this);
+    SaveSettings();
+    if (unattendedDialogs_) platform::setDialogs(previousDialogs_);
     sc.setListener({});
 }
 
@@ -91,8 +98,8 @@ void Taaform1::FormCreate() {
     stoprequested = false;
     askStopOnCancel_ = false;
     setWindowTitle(QApplication::applicationName());
-    if (hooks_.loadSettings) hooks_.loadSettings(*this);
-    if (batchrun && hooks_.batchStart) hooks_.batchStart(*this);
+    LoadSettings();
+    if (batchrun) batchStart();
     currentpage = 1;
     Panel4->move(1, 1);
     Panel4->raise();
@@ -150,7 +157,7 @@ void Taaform1::btnextClick() {
         currentpage = 1;
         ShowPage(1);
     }
-    if (batchrun && hooks_.batchContinuation) hooks_.batchContinuation(*this);
+    if (batchrun) batchContinuation();
 }
 
 void Taaform1::btbackClick() {
@@ -185,8 +192,10 @@ void Taaform1::AskStop() {
 
 void Taaform1::closeEvent(QCloseEvent* event) {
     // A run only hears of a closed window through the stop flag; without it
-    // the program would go on copying, unseen, to the last table.
-    if (inrun_) stoprequested = true;
+    // the program would go on copying, unseen, to the last table. The batch
+    // end closes the window from inside a run that is about to return.
+    if (inrun_ && !batchEnded_) stoprequested = true;
+    if (batch_ && !batchEnded_) batch_->walkStopped();
     event->accept();
 }
 
@@ -241,15 +250,16 @@ void Taaform1::step5Click() {
 
     TRunHooks hooks;
     hooks.processEvents = [] { QCoreApplication::processEvents(); };
-    if (batchrun && hooks_.batchEnd) hooks.batchEnd = [this] { hooks_.batchEnd(*this); };
+    if (batch_) hooks.batchEnd = [this] { batchEnd(); };
 
     inrun_ = true;
     struct RunningFlag {
         bool& flag;
         ~RunningFlag() { flag = false; }
     } running{inrun_};
-    runConversion(*ucc, oracle, access, runSettings(), selectedNames(), sc, stoprequested, hooks,
-                  runTexts());
+    const TRunOutcome outcome = runConversion(*ucc, oracle, access, runSettings(),
+                                              selectedNames(), sc, stoprequested, hooks, runTexts());
+    if (batch_ && batchEnded_) batch_->finished(outcome);
 }
 
 void Taaform1::step6Click() {
@@ -302,7 +312,12 @@ void Taaform1::accessmodeClick() {
 }
 
 void Taaform1::btcreatebatClick() {
-    if (hooks_.createShortcut) hooks_.createShortcut(*this);
+    if (!marfrm_bat) return;
+    const int treatment = processtable->itemIndex();
+    marfrm_bat->fill(controlSettings(),
+                     treatment >= 0 ? processtable->item(treatment)->text() : QString(),
+                     selectedNames());
+    marfrm_bat->exec();
 }
 
 void Taaform1::ApplyLanguage() {

@@ -9,6 +9,11 @@
 // perform(), which shows an error in the error box and lets a silent abort end
 // the action quietly. Pressing a button from code (the batch run, a double
 // click) calls its handler directly, enabled or not.
+//
+// The controls are the live copy of TConversionSettings: LoadSettings fills
+// them from the stored settings at start, SaveSettings stores them when the
+// window is destroyed. Started with an argument, the window walks its own
+// pages as a batch run (TBatchRun) and ends the program itself.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,30 +25,26 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include "dbaccess/accesstarget.h"
 #include "dbaccess/oraclesource.h"
 #include "engine/conversionrun.h"
 #include "engine/runlog.h"
 #include "platform/dialogs.h"
+#include "settings/batchrun.h"
+#include "settings/conversionsettings.h"
+#include "settings/settingsstore.h"
 #include "wizard/logo.h"
 #include "wizard/tradiogroup.h"
 
 class Tcc;
-class Taaform1;
-
-// Where the stored settings and the batch run plug into the window. Each is
-// optional; an empty one does nothing.
-struct TWizardHooks {
-    std::function<void(Taaform1&)> loadSettings;       // start-up, after the language
-    std::function<void(Taaform1&)> saveSettings;       // when the window is destroyed
-    std::function<void(Taaform1&)> batchStart;         // start-up of a batch run
-    std::function<void(Taaform1&)> batchContinuation;  // after each "Next >" of a batch run
-    std::function<void(Taaform1&)> batchEnd;           // inside the run, in a batch run
-    std::function<void(Taaform1&)> createShortcut;     // "Create Shortcut File"
-};
+class Tmarfrm_bat;
+class TUnattendedDialogs;
 
 // The run's signature, so that tests can put a stand-in in its place.
 using TRunFunction =
@@ -64,8 +65,10 @@ struct TSaveDialog {
 
 class Taaform1 : public QWidget {
 public:
-    // arguments: the command line after the program's name; any makes a batch run.
-    explicit Taaform1(const QStringList& arguments = {}, TWizardHooks hooks = {},
+    // arguments: the command line after the program's name; any makes a batch
+    // run. store: where the settings are kept between runs (not owned); none
+    // keeps nothing.
+    explicit Taaform1(const QStringList& arguments = {}, TSettingsStore* store = nullptr,
                       QWidget* parent = nullptr);
     ~Taaform1() override;  // FormDestroy
 
@@ -76,7 +79,8 @@ public:
     QString languagecode;
     const QStringList arguments;
 
-    // The conversion module, created after the window; the run needs it.
+    // The shortcut window and the conversion module, created after the window.
+    Tmarfrm_bat* marfrm_bat = nullptr;
     Tcc* ucc = nullptr;
     TRunFunction runConversion = RunConversion;
 
@@ -99,6 +103,22 @@ public:
     void accessmodeClick();
     void btcreatebatClick();
     void ApplyLanguage();
+    void LoadSettings();
+    void SaveSettings();
+    void Timer1Timer();
+
+    // The controls as settings, and back. accessfilename sets both the name
+    // field and the target file dialog.
+    TConversionSettings controlSettings() const;
+    void setControlSettings(const TConversionSettings& settings);
+
+    // The batch run, when there is one.
+    const TBatchRun* batch() const { return batch_ ? &*batch_ : nullptr; }
+    // True once the program is to end: the window has been closed by the
+    // batch run (its end, a failed start, a message nobody could answer).
+    bool programEnded() const { return ended_; }
+    // The program's exit status: 0, or the batch run's TBatchExit code.
+    int exitStatus() const;
 
     // The table lists.
     void Button1Click();  // "Add >"
@@ -230,6 +250,7 @@ public:
     dbaccess::TAccessTarget access;  // accconnection, accesssql, accdataset
     TRunLog sc;
     TSaveDialog SaveDialog1;
+    QTimer* Timer1;  // the batch run's one-shot start, 1000 ms
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -250,8 +271,18 @@ private:
     void applyNextRule();
     void resortAvailable();
     QLabel* stepLabel(int page) const;
+    void batchStart();
+    void batchContinuation();
+    void chooseBatchTables();
+    void batchEnd();
+    void endProgram();
 
-    TWizardHooks hooks_;
+    TSettingsStore* store_;
+    std::optional<TBatchRun> batch_;
+    std::unique_ptr<TUnattendedDialogs> unattendedDialogs_;
+    platform::Dialogs* previousDialogs_ = nullptr;
+    bool batchEnded_ = false;  // the run reached the batch end
+    bool ended_ = false;
     bool askStopOnCancel_ = false;  // the button reads "Stop" and asks AskStop
     bool inrun_ = false;
 };

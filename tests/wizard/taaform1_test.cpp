@@ -42,7 +42,7 @@ TEST_F(WizardTest, StartsOnTheWelcomePageWithTheTitleSizeAndButtons) {
     // The working folder is made at start.
     EXPECT_TRUE(QDir(Tcc::WorkingFolder()).exists());
     // Any argument makes a batch run.
-    Taaform1 batch({QStringLiteral("job.kvtask")});
+    Taaform1 batch({scratch.filePath(QStringLiteral("job.kvtask"))});
     EXPECT_TRUE(batch.batchrun);
 }
 

@@ -13,6 +13,7 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 
 #include "engine/ucc.h"
 #include "fakedialogs.h"
@@ -119,7 +120,7 @@ protected:
         QStringList names;
         const QString out = inspect({QStringLiteral("tables"), mdb});
         for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts))
-            names << line.section(u' ', 0, 0).section(u'\t', 0, 0);
+            names << line.section(u'\t', 0, 0);
         return names;
     }
 
@@ -149,9 +150,14 @@ TEST_F(BatchProgram, AllTablesOfTheSampleAndTheStoredSettingsAfterwards) {
     const Finished f = run(setting);
     const QStringList log = logOf(setting);
     SKIP_UNTIL_BUILT(log);
-    EXPECT_EQ(f.exitCode, 0) << f.errors.toStdString();
+    // The sample holds an index on an expression, which Access cannot make:
+    // the run goes on to its end, and the status tells of the failed step.
+    EXPECT_EQ(f.exitCode, static_cast<int>(TBatchExit::TableStepsFailed)) << f.errors.toStdString();
     expectCompleteLog(log);
     EXPECT_TRUE(log.contains(QStringLiteral("Insert table ORDER_LINES 12000 Rows ...Done")));
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const QString& line) {
+        return line.startsWith(QStringLiteral("Cannot create index 'IX_EMP_EMAIL_UPPER'"));
+    }));
     EXPECT_FALSE(log.join(u'\n').contains(QStringLiteral("s3cret")));
     const QStringList tables = tablesOf(target);
     for (const char* name : {"DEPARTMENTS", "EMPLOYEES", "ORDER_LINES", "EMPTY_ARCHIVE"})
@@ -359,7 +365,7 @@ TEST_F(BatchProgram, TheShortcutWindowsFilesStartARealBatchRun) {
     form.edtoraclepassword->setText(QStringLiteral("pw=1"));
     form.processtable->setItemIndex(2);
     form.chkskipindex->setChecked(true);
-    form.cbaccessformat->setCurrentIndex(0);
+    form.cbaccessformat->setCurrentIndex(1);
     form.editaccessname->setText(target);
     form.selecttables->addItems({QStringLiteral("EMPLOYEES"), QStringLiteral("DEPARTMENTS")});
 
@@ -382,7 +388,7 @@ TEST_F(BatchProgram, TheShortcutWindowsFilesStartARealBatchRun) {
     const QByteArray expected = "oracleh=" + kService.toLocal8Bit() +
                                 "\r\noracleu=demo\r\noraclep=pw=1\r\naccessmode=0\r\n"
                                 "accessfilename=" + target.toLocal8Bit() +
-                                "\r\naccessformat=0\r\nprocesstable=2\r\ntabledefonly=0\r\n"
+                                "\r\naccessformat=1\r\nprocesstable=2\r\ntabledefonly=0\r\n"
                                 "skipindex=1\r\nblobtotext=0\r\nalltables=0\r\n"
                                 "tables1=EMPLOYEES\r\ntables2=DEPARTMENTS\r\n";
     QFile written(setting);

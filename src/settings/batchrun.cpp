@@ -32,12 +32,12 @@ int severity(TBatchExit code) {
     return 0;
 }
 
-void toStandardError(const QString& message) {
+}  // namespace
+
+void ToStandardError(const QString& message) {
     std::fputs((message + u'\n').toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
 }
-
-}  // namespace
 
 bool DisplayAvailableIn(const QString& display, const QString& waylandDisplay,
                         const QString& qpaPlatform, const QString& runningPlatform) {
@@ -94,7 +94,7 @@ bool TBatchRun::start(TRunLog& log, TConversionSettings& settings) {
     }
     file_ = TSettingFile();
     raise(TBatchExit::SettingFileNotLoaded);
-    if (unattended_) toStandardError(log.last());
+    if (unattended_) ToStandardError(log.last());
     saveLog(log);
     return false;
 }
@@ -107,7 +107,7 @@ QString TBatchRun::saveLog(const TRunLog& log) {
     } catch (const TTextFileError& e) {
         logError_ = e.message();
         raise(TBatchExit::LogNotWritten);
-        if (unattended_) toStandardError(e.message());
+        if (unattended_) ToStandardError(e.message());
         return e.message();
     }
 }
@@ -116,7 +116,7 @@ bool TBatchRun::reportUnattended(TRunLog& log, const QString& message) {
     raise(TBatchExit::WalkStopped);
     if (!unattended_) return false;
     log.append(message);
-    toStandardError(message);
+    ToStandardError(message);
     saveLog(log);
     return true;
 }

@@ -36,6 +36,10 @@ bool DisplayAvailableIn(const QString& display, const QString& waylandDisplay,
 // display starts on the offscreen platform, since a windowed one would refuse
 // to start at all; returns true when the run is thus unattended.
 bool PrepareBatchPlatform(bool batchrun);
+// Writes message as one line to standard error, where a run nobody watches
+// reports what it cannot show.
+void ToStandardError(const QString& message);
+
 // Whether a user can answer a message box in this process: a display and a
 // platform plugin that shows windows.
 bool CanAnswerMessages();

@@ -2,20 +2,9 @@
 // TConversionSettings, LoadSettings and SaveSettings, and the batch start,
 // timer, continuation of "Next >", table choice and end.
 
-#include <QCoreApplication>
-#include <cstdio>
-
 #include "engine/ucc.h"
 #include "settings/unattendeddialogs.h"
 #include "wizard/taaform1.h"
-
-namespace {
-
-void toStandardError(const QString& message) {
-    std::fputs((message + u'\n').toLocal8Bit().constData(), stderr);
-}
-
-}  // namespace
 
 TConversionSettings Taaform1::controlSettings() const {
     TConversionSettings s;
@@ -66,7 +55,7 @@ void Taaform1::LoadSettings() {
     // A value stored as something other than text is passed over; the start
     // goes on, and the next save writes it as text.
     if (store_)
-        for (const QString& problem : ::LoadSettings(*store_, s)) toStandardError(problem);
+        for (const QString& problem : ::LoadSettings(*store_, s)) ToStandardError(problem);
     setControlSettings(s);
     SaveDialog1.InitialDir = TargetDialogFolder(s, Tcc::WorkingFolder());
 }
@@ -75,7 +64,7 @@ void Taaform1::SaveSettings() {
     if (!store_) return;
     // The window is going away: there is no box left to show this in.
     const QString problem = ::SaveSettings(*store_, controlSettings());
-    if (!problem.isEmpty()) toStandardError(problem);
+    if (!problem.isEmpty()) ToStandardError(problem);
 }
 
 int Taaform1::exitStatus() const { return batch_ ? static_cast<int>(batch_->exitCode()) : 0; }

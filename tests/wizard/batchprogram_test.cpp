@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -345,6 +346,38 @@ TEST_F(BatchProgram, AFailedTableStepGivesItsOwnStatus) {
     const QStringList log = logOf(setting);
     expectCompleteLog(log);
     expectVerified(target);
+}
+
+// With a display somebody may be there: the failure waits in its box, no log
+// is written and the program does not end by itself.
+TEST_F(BatchProgram, WithADisplayAFailureWaitsForTheUser) {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (xvfb.isEmpty()) GTEST_SKIP() << "no Xvfb to serve as a display";
+    QProcess server;
+    server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("800x600x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp")});
+    QByteArray number;
+    while (!number.contains('\n') && server.waitForReadyRead(10000)) number += server.readAll();
+    if (number.trimmed().isEmpty()) GTEST_SKIP() << "Xvfb did not start";
+
+    TShortcutChoice c = sampleChoice(path(QStringLiteral("never.mdb")));
+    c.oracleh = QStringLiteral("127.0.0.1:9/NOSERVICE");
+    const QString setting = writeSetting(QStringLiteral("shown.kvtask"), SettingFileLines(c));
+    QProcessEnvironment env = environment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("DISPLAY"), u':' + QString::fromLatin1(number.trimmed()));
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(dir.path());
+    program.start(kProgram, {setting});
+    // The timer fires after a second; the refusal comes at once.
+    EXPECT_FALSE(program.waitForFinished(4000)) << program.readAllStandardError().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(LogFilePath(setting)));
+    program.kill();
+    program.waitForFinished();
+    server.kill();
+    server.waitForFinished();
 }
 
 // The wizard's "Create Shortcut File" writes the setting file and the

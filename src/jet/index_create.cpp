@@ -105,6 +105,11 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
                        (column->type == ColumnType::Memo
                             ? "Memo columns cannot be indexed in an Access 95/97 database"
                             : "OLE Object columns cannot be indexed"));
+        // Access keys a memo by its first 255 characters only; it does not
+        // let one identify a row.
+        if (spec.primaryKey && column->type == ColumnType::Memo)
+            refuse(Error::Kind::Invalid,
+                   "column '" + column->name + "' is a Memo column; a primary key cannot include it");
         for (const IndexColumn& c : index.columns)
             if (c.columnNumber == column->number)
                 refuse(Error::Kind::Invalid, "column '" + column->name + "' is named twice");

@@ -92,8 +92,8 @@ TEST_P(SqlExecuteTest, FailuresLeaveTheDatabaseAsItWas) {
     EXPECT_NE(message("drop table [B]").find("'B' does not exist"), std::string::npos);
     EXPECT_NE(message("create index [i] on [B] (x)").find("'B' does not exist"), std::string::npos);
     EXPECT_NE(message("Select 1 from [A] where 1=0").find("open it as a query"), std::string::npos);
-    // The constraint's index cannot be made (an OLE Object is not indexable): no table either.
-    EXPECT_NE(message("create table [C] (m longbinary primary key)"), "");
+    // The constraint's index cannot be made (a memo is not indexable): no table either.
+    EXPECT_NE(message("create table [C] (m memo primary key)"), "");
     EXPECT_FALSE(db->hasTable("C"));
 
     try {

@@ -264,6 +264,12 @@ int TAccessDataset::fieldCount() const { return static_cast<int>(fieldNames_.siz
 
 QString TAccessDataset::fieldName(int i) const { return fieldNames_.value(i); }
 
+jet::ColumnType TAccessDataset::fieldType(int i) const {
+    if (!updatable_ || i < 0 || static_cast<std::size_t>(i) >= columns_.size())
+        return jet::ColumnType::Text;
+    return columns_[static_cast<std::size_t>(i)].type;
+}
+
 int TAccessDataset::fieldIndex(const QString& name) const {
     if (auto it = exact_.constFind(name); it != exact_.constEnd()) return it.value();
     return folded_.value(name.toCaseFolded(), -1);

@@ -132,6 +132,8 @@ public:
     QString fieldName(int i) const;
     // Position of a column, letter case ignored, or -1.
     int fieldIndex(const QString& name) const;
+    // The type of a column of a table's result (Text for "select 1").
+    jet::ColumnType fieldType(int i) const;
     // The results this cursor opens are empty.
     bool eof() const { return true; }
 

@@ -149,6 +149,14 @@ public:
     // Inserts the new row, or fails with the engine's message and stores nothing.
     // Either way the row is finished.
     void post();
+
+    // For copy loops, where each value is converted once, on its way into the
+    // row: the value is kept as given and converted by postKeepingWhatFits().
+    void setUnconvertedValue(int field, jet::Value value);
+    // Like post(), except that a value its column cannot hold is left out (the
+    // column stays empty) instead of failing the row. Returns the fields left
+    // out, in order; almost always none.
+    std::vector<int> postKeepingWhatFits();
     bool isAppending() const { return appending_; }
 
 private:

@@ -1,5 +1,6 @@
 #include "engine/rowcopy.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -104,39 +105,39 @@ TCopyResult CopyRows(TCopyContext& context, const QString& sourceName, const QSt
         context.accconnection.beginTrans();
         transactionBegun = true;
         qint64 rowNumber = 1;
+        // Per row, the source columns whose value was not stored as it was.
+        std::vector<bool> changed(plan.size());
         while (!source.atEnd()) {
             target.append();
-            qint64 rowChanged = 0;
-            int firstChanged = -1;
+            std::fill(changed.begin(), changed.end(), false);
             for (std::size_t i = 0; i < plan.size(); ++i) {
                 const ColumnPlan& column = plan[i];
                 // A column the table lacks stays empty, as a failed set would leave it.
                 if (column.field < 0) continue;
-                bool changed = false;
                 try {
                     const TOracleValue& value = source.value(static_cast<int>(i));
                     if (column.blobText) {
-                        target.setValue(column.field,
-                                        jet::Value(BlobToText(blobBytes(value)).toStdString()));
+                        target.setUnconvertedValue(
+                            column.field, jet::Value(BlobToText(blobBytes(value)).toStdString()));
                     } else {
-                        changed = changedOnTheWay(value, column.type);
-                        target.setValue(column.field, dbaccess::toJetValue(value));
+                        changed[i] = changedOnTheWay(value, column.type);
+                        target.setUnconvertedValue(column.field, dbaccess::toJetValue(value));
                     }
                 } catch (const std::exception&) {
                     // The column keeps what the new row had; the row goes on.
-                    changed = true;
-                }
-                if (changed) {
-                    ++rowChanged;
-                    if (firstChanged < 0) firstChanged = static_cast<int>(i);
+                    changed[i] = true;
                 }
             }
-            target.post();
+            // Values their column cannot hold are left out as the column step
+            // would have left them: the row is still stored.
+            for (int field : target.postKeepingWhatFits())
+                for (std::size_t i = 0; i < plan.size(); ++i)
+                    if (plan[i].field == field) changed[i] = true;
             result.rows = rowNumber;
-            if (rowChanged > 0) {
-                if (result.changedValues == 0)
-                    result.firstChangedColumn = plan[static_cast<std::size_t>(firstChanged)].name;
-                result.changedValues += rowChanged;
+            for (std::size_t i = 0; i < plan.size(); ++i) {
+                if (!changed[i]) continue;
+                if (result.changedValues == 0) result.firstChangedColumn = plan[i].name;
+                ++result.changedValues;
             }
             source.next();
             if (rowNumber % 100 == 0) {

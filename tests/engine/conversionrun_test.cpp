@@ -393,6 +393,22 @@ TEST_F(Run, LongNamesTakeTheFirstFreeNumberedName) {
                      QString()}) +
             endLines());
     EXPECT_EQ(targetRows(t), 1);
+
+    // All 101 numbered names taken: the treatment applies to the last one.
+    log.clear();
+    Tcc::OpenTarget(target.accconnection, settings.accessfilename);
+    for (int n = 3; n <= 100; ++n) {
+        target.accesssql.setCommandText(QStringLiteral("create table [%1%2] (A Integer)")
+                                            .arg(n61.left(56))
+                                            .arg(n, 4, 10, QLatin1Char('0')));
+        target.accesssql.execute();
+    }
+    run({n61});
+    const QString last = n61.left(56) + QStringLiteral("0100");
+    EXPECT_EQ(log.lines().mid(0, 4),
+              QStringList({QStringLiteral("Drop table ") + last + kDone, QString(),
+                           QStringLiteral("Create table ") + last + kDone, QString()}));
+    EXPECT_EQ(targetRows(last), 1);
 }
 
 TEST_F(Run, AnIndexOnALongTextIsMadeInJet4AndItsRefusalLoggedInJet3) {

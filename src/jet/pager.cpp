@@ -307,11 +307,15 @@ void Pager::lockShared() {
     }
 }
 
-void Pager::lockExclusive() {
+void Pager::lockExclusive(bool holdingShared) {
     const auto deadline = std::chrono::steady_clock::now() + busyTimeout_;
     for (int attempt = 0; !trySetLock(F_WRLCK, kPendingByte); ++attempt) {
         // Readers pass the pending byte in a moment; someone holding it for
-        // long is another writer recovering the file.
+        // long is another program recovering the file, which waits for our
+        // shared lock in turn: then we give way at once.
+        if (holdingShared && attempt >= 3)
+            throw Error(Error::Kind::Busy, "Cannot recover " + quoted(path_) +
+                                               ": another program is recovering it");
         if (std::chrono::steady_clock::now() >= deadline)
             throw Error(Error::Kind::Busy, "Cannot write to " + quoted(path_) +
                                                ": another program is writing to it");
@@ -347,7 +351,7 @@ bool Pager::hotJournal() const {
 }
 
 bool Pager::playBackHot() {
-    lockExclusive();
+    lockExclusive(true);
     bool done = false;
     try {
         // Another program may have put it right while we waited. A journal
@@ -391,13 +395,25 @@ void Pager::openWriter() {
     const std::string busy =
         "Cannot open " + quoted(path_) + " for writing: another program is writing to it";
     if (heldByOther(kReservedByte)) throw Error(Error::Kind::Busy, busy);
-    lockShared();
+    const auto deadline = std::chrono::steady_clock::now() + busyTimeout_;
+    for (int attempt = 0;; ++attempt) {
+        lockShared();
+        try {
+            if (hotJournal()) playBackHot();
+            break;
+        } catch (const Error& e) {
+            unlockAll();
+            if (e.kind() != Error::Kind::Busy || std::chrono::steady_clock::now() >= deadline)
+                throw;
+            pause(attempt);
+        }
+    }
     try {
-        if (hotJournal()) playBackHot();
         if (!trySetLock(F_WRLCK, kReservedByte)) throw Error(Error::Kind::Busy, busy);
         // A writer that died between our look and our lock left its journal.
         std::error_code ec;
         if (fs::exists(journalPath(path_), ec)) {
+            unlockAll();  // shared, which a recovering reader would wait for
             lockExclusive();
             playBack();
             if (::unlink(journalPath(path_).c_str()) != 0) ioError("remove the journal of");

@@ -167,7 +167,7 @@ private:
     bool heldByOther(std::uint64_t byte) const;
     bool tryShared();
     void lockShared();
-    void lockExclusive();
+    void lockExclusive(bool holdingShared = false);
     void unlockExclusive();  // back to no lock but reserved (if held)
     void unlockAll();
     bool hotJournal() const;

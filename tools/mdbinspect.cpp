@@ -76,6 +76,7 @@ std::unique_ptr<jet::Database> openReadOnly(const std::string& file) {
 
 int tables(const std::string& file, bool system) {
     auto db = openReadOnly(file);
+    const auto snapshot = db->snapshot();  // one committed state throughout
     for (const auto& name : db->tableNames(system)) {
         auto cursor = db->scan(name);
         std::size_t rows = 0;
@@ -140,6 +141,7 @@ int csv(const std::string& file, const std::string& table) {
 // One line per index problem; a summary line last.
 int verify(const std::string& file) {
     auto db = openReadOnly(file);
+    const auto snapshot = db->snapshot();  // one committed state throughout
     std::size_t tables = 0, indexes = 0, problems = 0;
     for (const auto& name : db->tableNames(true)) {
         ++tables;

@@ -21,6 +21,7 @@ ContractSetup contractSetup() {
     s.service = QStringLiteral("sqlite:" FERROVANE_SAMPLE_SNAPSHOT);
     s.tables = {
         QStringLiteral("ARCHIVED_CUSTOMER_CONTACT_PREFERENCES_FOR_REGIONAL_MARKETING_CAMPAIGNS"),
+        QStringLiteral("CAMPAIGN_RESPONSES"),
         QStringLiteral("DEPARTMENTS"),
         QStringLiteral("EMPLOYEES"),
         QStringLiteral("EMPTY_ARCHIVE"),
@@ -28,9 +29,12 @@ ContractSetup contractSetup() {
         QStringLiteral("LEGACY_IMAGES"),
         QStringLiteral("LEGACY_NOTES"),
         QStringLiteral("LOB_SAMPLES"),
+        QStringLiteral("MEASUREMENTS"),
         QStringLiteral("MixedCase_Suppliers"),
         QStringLiteral("NUMBER_SAMPLES"),
+        QStringLiteral("O'NEILL_ACCOUNTS"),
         QStringLiteral("ORDER_LINES"),
+        QStringLiteral("Order Details"),
         QStringLiteral("TEXT_SAMPLES"),
     };
     s.rowsTable = QStringLiteral("LOB_SAMPLES");
@@ -118,7 +122,8 @@ TEST_F(Snapshot, ColumnDictionaryGivesTypesSizesAndNullsInColumnOrder) {
 TEST_F(Snapshot, ColumnDictionaryCoversEveryTypeOfTheTranslationTable) {
     QStringList seen;
     for (const QString& table : listOracleTables(source)) {
-        TOracleCursor& cursor = run(kColumnQuery.arg(table));
+        TOracleCursor& cursor =
+            run(kColumnQuery.arg(QString(table).replace(u'\'', QStringLiteral("''"))));
         for (; !cursor.atEnd(); cursor.next()) {
             const QString type = cursor.valueByName(QStringLiteral("DATA_TYPE")).toText();
             const qint64 length = cursor.valueByName(QStringLiteral("DATA_LENGTH")).integerValue();
@@ -161,7 +166,8 @@ TEST_F(Snapshot, EveryNullableColumnHoldsANullSomewhere) {
     // the typed conversion of its own type.
     for (const QString& table : listOracleTables(source)) {
         QStringList nullable;
-        TOracleCursor& columns = run(kColumnQuery.arg(table));
+        TOracleCursor& columns =
+            run(kColumnQuery.arg(QString(table).replace(u'\'', QStringLiteral("''"))));
         for (; !columns.atEnd(); columns.next())
             if (columns.valueByName(QStringLiteral("NULLABLE")).toText() == QLatin1String("Y"))
                 nullable << columns.valueByName(QStringLiteral("COLUMN_NAME")).toText();

@@ -27,7 +27,6 @@ namespace {
 
 const QString kProgram = QStringLiteral(FERROVANE_PROGRAM);
 const QString kService = QStringLiteral("sqlite:" FERROVANE_SAMPLE_SNAPSHOT);
-const QString kNotBuilt = QStringLiteral("The conversion is not built yet.");
 
 struct Finished {
     int exitCode = -1;
@@ -99,8 +98,6 @@ protected:
         }
     }
 
-    static bool notBuilt(const QStringList& log) { return log.contains(kNotBuilt); }
-
     // mdbinspect's output; ok is its exit status 0.
     static QString inspect(const QStringList& arguments, bool* ok = nullptr) {
         QProcess p;
@@ -139,9 +136,6 @@ protected:
     static qsizetype indexOf(const QStringList& log, const QString& line) { return log.indexOf(line); }
 };
 
-#define SKIP_UNTIL_BUILT(log) \
-    if (notBuilt(log)) GTEST_SKIP() << "the conversion is not built yet"
-
 }  // namespace
 
 TEST_F(BatchProgram, AllTablesOfTheSampleAndTheStoredSettingsAfterwards) {
@@ -150,7 +144,6 @@ TEST_F(BatchProgram, AllTablesOfTheSampleAndTheStoredSettingsAfterwards) {
                                          SettingFileLines(sampleChoice(target)));
     const Finished f = run(setting);
     const QStringList log = logOf(setting);
-    SKIP_UNTIL_BUILT(log);
     // The sample holds an index on an expression, which Access cannot make:
     // the run goes on to its end, and the status tells of the failed step.
     EXPECT_EQ(f.exitCode, static_cast<int>(TBatchExit::TableStepsFailed)) << f.errors.toStdString();
@@ -189,7 +182,6 @@ TEST_F(BatchProgram, ChosenTablesFollowTheNumbersOfTheirKeys) {
     const QString setting = writeSetting(QStringLiteral("chosen.kvtask"), lines);
     const Finished f = run(setting);
     const QStringList log = logOf(setting);
-    SKIP_UNTIL_BUILT(log);
     EXPECT_EQ(f.exitCode, 0) << f.errors.toStdString();
     expectCompleteLog(log);
     const qsizetype empty = indexOf(log, QStringLiteral("Create table EMPTY_ARCHIVE...Done"));
@@ -210,7 +202,6 @@ TEST_F(BatchProgram, AKeyNamingNoTableConvertsNothingAndStillEnds) {
         SettingFileLines(sampleChoice(target, {QStringLiteral("NOT_A_TABLE")})));
     const Finished f = run(setting);
     const QStringList log = logOf(setting);
-    SKIP_UNTIL_BUILT(log);
     EXPECT_EQ(f.exitCode, 0) << f.errors.toStdString();
     expectCompleteLog(log);
     EXPECT_EQ(log.size(), 4);
@@ -288,7 +279,6 @@ TEST_F(BatchProgram, SettingFilesWithByteOrderMarksAreRead) {
         file.close();
         const Finished f = run(setting);
         const QStringList log = logOf(setting);
-        SKIP_UNTIL_BUILT(log);
         EXPECT_EQ(f.exitCode, 0) << f.errors.toStdString();
         expectCompleteLog(log);
         EXPECT_EQ(tablesOf(target), QStringList{"DEPARTMENTS"});
@@ -324,7 +314,6 @@ TEST_F(BatchProgram, ATargetThatCannotBeWrittenStopsTheWalk) {
         SettingFileLines(sampleChoice(target, {QStringLiteral("DEPARTMENTS")})));
     const Finished f = run(setting);
     const QStringList log = logOf(setting);
-    SKIP_UNTIL_BUILT(log);
     EXPECT_EQ(f.exitCode, static_cast<int>(TBatchExit::WalkStopped)) << f.errors.toStdString();
     ASSERT_EQ(log.size(), 2) << log.join(u'\n').toStdString();
     EXPECT_TRUE(log.at(1).contains(target)) << log.at(1).toStdString();
@@ -339,7 +328,6 @@ TEST_F(BatchProgram, AFailedTableStepGivesItsOwnStatus) {
     c.processtable = 1;
     const QString setting = writeSetting(QStringLiteral("merge.kvtask"), SettingFileLines(c));
     const Finished first = run(setting);
-    SKIP_UNTIL_BUILT(logOf(setting));
     ASSERT_EQ(first.exitCode, 0) << first.errors.toStdString();
     const Finished second = run(setting);
     EXPECT_EQ(second.exitCode, static_cast<int>(TBatchExit::TableStepsFailed));
@@ -432,7 +420,6 @@ TEST_F(BatchProgram, TheShortcutWindowsFilesStartARealBatchRun) {
 
     const Finished f = start(shortcut, {});
     const QStringList log = logOf(setting);
-    SKIP_UNTIL_BUILT(log);
     EXPECT_EQ(f.exitCode, 0) << f.errors.toStdString();
     expectCompleteLog(log);
     EXPECT_LT(indexOf(log, QStringLiteral("Create table EMPLOYEES...Done")),

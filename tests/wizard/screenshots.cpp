@@ -36,30 +36,6 @@ bool save(Taaform1& form, const QString& file, bool offscreen) {
     return picture.save(file);
 }
 
-// The run's lines as the engine writes them, with the source's real row
-// counts, for builds where the engine is not in yet.
-TRunOutcome standInRun(Tcc&, dbaccess::TOracleSource& source, dbaccess::TAccessTarget&,
-                       const TRunSettings&, const QStringList& chosen, TRunLog& log, bool&,
-                       const TRunHooks&, const TRunTexts& texts) {
-    for (const QString& t : chosen) {
-        log.append(QStringLiteral("Create table %1...Done").arg(t));
-        log.append(QString());
-        dbaccess::TOracleCursor& rows = source.oracledata;
-        rows.close();
-        rows.setQuery(QStringLiteral("select * from ") + t);
-        rows.open();
-        int count = 0;
-        for (rows.first(); !rows.atEnd(); rows.next()) ++count;
-        rows.close();
-        log.append(QStringLiteral("Insert table %1 %2 Rows ...Done").arg(t).arg(count));
-        log.append(QString());
-    }
-    log.append(texts.label29);
-    log.append(texts.label30);
-    log.append(texts.label32);
-    return {};
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,15 +58,6 @@ int main(int argc, char** argv) {
     Taaform1 form;
     Tcc ucc;
     form.ucc = &ucc;
-    form.runConversion = [](auto&... args) -> TRunOutcome {
-        try {
-            return RunConversion(args...);
-        } catch (const std::runtime_error& e) {
-            if (QString::fromUtf8(e.what()) != QStringLiteral("The conversion is not built yet."))
-                throw;
-            return standInRun(args...);
-        }
-    };
     form.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, form.size(),
                                          form.screen()->availableGeometry()));
     form.show();

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "jet/format.h"
-#include "jet/pager.h"
+#include "jet/file/format.h"
+#include "jet/file/pager.h"
 
 namespace jet {
 

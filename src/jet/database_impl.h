@@ -14,11 +14,11 @@
 
 #include "jet/catalog.h"
 #include "jet/database.h"
-#include "jet/format.h"
-#include "jet/header.h"
-#include "jet/pager.h"
+#include "jet/file/format.h"
+#include "jet/file/header.h"
+#include "jet/file/pager.h"
 #include "jet/row_reader.h"
-#include "jet/usagemap.h"
+#include "jet/file/usagemap.h"
 
 namespace jet {
 

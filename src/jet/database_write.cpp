@@ -7,12 +7,12 @@
 #include <set>
 
 #include "jet/btree.h"
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/convert.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
-#include "jet/datapage.h"
-#include "jet/datapage_builder.h"
+#include "jet/file/datapage.h"
+#include "jet/file/datapage_builder.h"
 #include "jet/empty_database.h"
 #include "jet/index_maintenance.h"
 #include "jet/indexkey.h"

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/convert.h"
-#include "jet/datapage_builder.h"
+#include "jet/file/datapage_builder.h"
 #include "jet/error.h"
-#include "jet/header.h"
+#include "jet/file/header.h"
 #include "jet/indexkey.h"
 #include "jet/indexpage.h"
 #include "jet/row_builder.h"

@@ -25,7 +25,7 @@
 #include <span>
 #include <vector>
 
-#include "jet/format.h"
+#include "jet/file/format.h"
 #include "jet/types.h"
 
 namespace jet {

@@ -11,10 +11,10 @@
 #include <cstring>
 
 #include "jet/btree.h"
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
-#include "jet/datapage_builder.h"
+#include "jet/file/datapage_builder.h"
 #include "jet/empty_database.h"
 #include "jet/error.h"
 #include "jet/index_maintenance.h"
@@ -23,7 +23,7 @@
 #include "jet/tdef_builder.h"
 #include "jet/tdef_reader.h"
 #include "jet/text.h"
-#include "jet/usagemap.h"
+#include "jet/file/usagemap.h"
 
 namespace jet {
 namespace {

@@ -5,11 +5,11 @@
 #include <map>
 
 #include "jet/btree.h"
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
 #include "jet/indexpage.h"
-#include "jet/usagemap.h"
+#include "jet/file/usagemap.h"
 
 namespace jet {
 

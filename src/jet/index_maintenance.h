@@ -30,7 +30,7 @@
 #include "jet/btree.h"
 #include "jet/database.h"
 #include "jet/indexkey.h"
-#include "jet/pager.h"
+#include "jet/file/pager.h"
 #include "jet/types.h"
 
 namespace jet {

@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "jet/bytes.h"
-#include "jet/datapage.h"
+#include "jet/file/bytes.h"
+#include "jet/file/datapage.h"
 #include "jet/error.h"
 
 namespace jet {

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <span>
 
-#include "jet/format.h"
-#include "jet/pager.h"
+#include "jet/file/format.h"
+#include "jet/file/pager.h"
 #include "jet/types.h"
 
 namespace jet {

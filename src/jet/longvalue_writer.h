@@ -20,7 +20,7 @@
 #include <span>
 #include <vector>
 
-#include "jet/format.h"
+#include "jet/file/format.h"
 
 namespace jet {
 

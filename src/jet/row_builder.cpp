@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/error.h"
 
 namespace jet {

@@ -3,12 +3,12 @@
 #include <bit>
 #include <cstring>
 
-#include "jet/bytes.h"
-#include "jet/datapage.h"
+#include "jet/file/bytes.h"
+#include "jet/file/datapage.h"
 #include "jet/error.h"
 #include "jet/longvalue_reader.h"
 #include "jet/text.h"
-#include "jet/usagemap.h"
+#include "jet/file/usagemap.h"
 
 namespace jet {
 

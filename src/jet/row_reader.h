@@ -30,9 +30,9 @@
 #include <span>
 #include <vector>
 
-#include "jet/datapage.h"
-#include "jet/format.h"
-#include "jet/pager.h"
+#include "jet/file/datapage.h"
+#include "jet/file/format.h"
+#include "jet/file/pager.h"
 #include "jet/types.h"
 
 namespace jet {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/convert.h"
 #include "jet/error.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <set>
 
-#include "jet/bytes.h"
-#include "jet/datapage.h"
+#include "jet/file/bytes.h"
+#include "jet/file/datapage.h"
 #include "jet/error.h"
 #include "jet/text.h"
 

@@ -46,8 +46,8 @@
 #include <span>
 #include <vector>
 
-#include "jet/format.h"
-#include "jet/pager.h"
+#include "jet/file/format.h"
+#include "jet/file/pager.h"
 #include "jet/types.h"
 
 namespace jet {

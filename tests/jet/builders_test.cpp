@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "jet/convert.h"
-#include "jet/datapage_builder.h"
+#include "jet/file/datapage_builder.h"
 #include "jet/error.h"
-#include "jet/format.h"
-#include "jet/pager.h"
+#include "jet/file/format.h"
+#include "jet/file/pager.h"
 #include "jet/row_builder.h"
 #include "jet/row_reader.h"
 #include "jet/tdef_builder.h"

@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
-#include "jet/usagemap.h"
+#include "jet/file/usagemap.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 

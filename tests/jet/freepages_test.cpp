@@ -7,7 +7,7 @@
 #include <string>
 
 #include "jet/database.h"
-#include "jet/format.h"
+#include "jet/file/format.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 

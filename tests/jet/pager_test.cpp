@@ -1,6 +1,6 @@
 // The pager: cache, transactions, the rollback journal and the writer's lock.
 
-#include "jet/pager.h"
+#include "jet/file/pager.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <array>
 #include <cstring>
 
-#include "jet/bytes.h"
-#include "jet/header.h"
+#include "jet/file/bytes.h"
+#include "jet/file/header.h"
 #include "jet/longvalue_reader.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "jet/database.h"
-#include "jet/format.h"
-#include "jet/pager.h"
+#include "jet/file/format.h"
+#include "jet/file/pager.h"
 #include "jet/tdef_reader.h"
 #include "support/mdbtools.h"
 #include "support/tabledef.h"

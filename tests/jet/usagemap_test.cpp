@@ -1,12 +1,12 @@
 // Usage maps and page allocation on a copy of a Jet-written database.
 
-#include "jet/usagemap.h"
+#include "jet/file/usagemap.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "support/mdbtools.h"

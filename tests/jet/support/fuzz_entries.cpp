@@ -2,16 +2,16 @@
 
 #include <vector>
 
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/catalog.h"
-#include "jet/datapage.h"
+#include "jet/file/datapage.h"
 #include "jet/error.h"
-#include "jet/format.h"
-#include "jet/header.h"
-#include "jet/pager.h"
+#include "jet/file/format.h"
+#include "jet/file/header.h"
+#include "jet/file/pager.h"
 #include "jet/row_reader.h"
 #include "jet/tdef_reader.h"
-#include "jet/usagemap.h"
+#include "jet/file/usagemap.h"
 
 namespace jetfuzz {
 

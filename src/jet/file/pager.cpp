@@ -1,4 +1,4 @@
-#include "jet/pager.h"
+#include "jet/file/pager.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,7 +13,7 @@
 #include <random>
 #include <string>
 
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/error.h"
 
 namespace jet {

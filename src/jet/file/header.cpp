@@ -1,12 +1,12 @@
-#include "jet/header.h"
+#include "jet/file/header.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/error.h"
-#include "jet/format.h"
+#include "jet/file/format.h"
 
 namespace jet {
 

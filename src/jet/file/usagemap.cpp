@@ -1,11 +1,11 @@
-#include "jet/usagemap.h"
+#include "jet/file/usagemap.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "jet/bytes.h"
-#include "jet/datapage.h"
-#include "jet/datapage_builder.h"
+#include "jet/file/bytes.h"
+#include "jet/file/datapage.h"
+#include "jet/file/datapage_builder.h"
 
 namespace jet {
 

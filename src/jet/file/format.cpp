@@ -1,4 +1,4 @@
-#include "jet/format.h"
+#include "jet/file/format.h"
 
 namespace jet {
 

@@ -1,9 +1,9 @@
-#include "jet/datapage_builder.h"
+#include "jet/file/datapage_builder.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 #include "jet/error.h"
 
 namespace jet::datapage {

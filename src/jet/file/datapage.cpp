@@ -1,6 +1,6 @@
-#include "jet/datapage.h"
+#include "jet/file/datapage.h"
 
-#include "jet/bytes.h"
+#include "jet/file/bytes.h"
 
 namespace jet {
 

@@ -21,8 +21,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "jet/format.h"
-#include "jet/pager.h"
+#include "jet/file/format.h"
+#include "jet/file/pager.h"
 
 namespace jet {
 

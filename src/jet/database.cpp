@@ -4,7 +4,7 @@
 #include "jet/index_maintenance.h"
 #include "jet/row_reader.h"
 #include "jet/tdef_reader.h"
-#include "jet/text.h"
+#include "jet/values/text.h"
 
 namespace jet {
 

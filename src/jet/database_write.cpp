@@ -8,7 +8,7 @@
 
 #include "jet/btree.h"
 #include "jet/file/bytes.h"
-#include "jet/convert.h"
+#include "jet/values/convert.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/file/datapage.h"
@@ -21,7 +21,7 @@
 #include "jet/row_builder.h"
 #include "jet/tdef_builder.h"
 #include "jet/tdef_reader.h"
-#include "jet/text.h"
+#include "jet/values/text.h"
 
 namespace jet {
 

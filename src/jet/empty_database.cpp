@@ -5,7 +5,7 @@
 #include <string>
 
 #include "jet/file/bytes.h"
-#include "jet/convert.h"
+#include "jet/values/convert.h"
 #include "jet/file/datapage_builder.h"
 #include "jet/error.h"
 #include "jet/file/header.h"

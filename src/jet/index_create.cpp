@@ -22,7 +22,7 @@
 #include "jet/row_reader.h"
 #include "jet/tdef_builder.h"
 #include "jet/tdef_reader.h"
-#include "jet/text.h"
+#include "jet/values/text.h"
 #include "jet/file/usagemap.h"
 
 namespace jet {

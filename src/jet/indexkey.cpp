@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
-#include "jet/convert.h"
+#include "jet/values/convert.h"
 #include "jet/error.h"
-#include "jet/sortorder.h"
+#include "jet/values/sortorder.h"
 
 namespace jet {
 namespace {

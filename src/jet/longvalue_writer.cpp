@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "jet/file/bytes.h"
-#include "jet/convert.h"
+#include "jet/values/convert.h"
 #include "jet/error.h"
 
 namespace jet {

@@ -7,7 +7,7 @@
 #include "jet/file/datapage.h"
 #include "jet/error.h"
 #include "jet/longvalue_reader.h"
-#include "jet/text.h"
+#include "jet/values/text.h"
 #include "jet/file/usagemap.h"
 
 namespace jet {

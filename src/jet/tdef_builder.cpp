@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "jet/file/bytes.h"
-#include "jet/convert.h"
+#include "jet/values/convert.h"
 #include "jet/error.h"
 
 namespace jet {

@@ -6,7 +6,7 @@
 #include "jet/file/bytes.h"
 #include "jet/file/datapage.h"
 #include "jet/error.h"
-#include "jet/text.h"
+#include "jet/values/text.h"
 
 namespace jet {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "jet/text.h"
+#include "jet/values/text.h"
 
 namespace jet {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "jet/convert.h"
+#include "jet/values/convert.h"
 #include "jet/file/datapage_builder.h"
 #include "jet/error.h"
 #include "jet/file/format.h"

@@ -17,7 +17,7 @@
 #include "jet/index_maintenance.h"
 #include "jet/indexpage.h"
 #include "jet/row_reader.h"
-#include "jet/sortorder.h"
+#include "jet/values/sortorder.h"
 
 namespace jet {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "jet/text.h"
+#include "jet/values/text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "jet/sortorder.h"
+#include "jet/values/sortorder.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "jet/convert.h"
+#include "jet/values/convert.h"
 
 #include <cctype>
 #include <cerrno>

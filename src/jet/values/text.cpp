@@ -1,4 +1,4 @@
-#include "jet/text.h"
+#include "jet/values/text.h"
 
 #include <iconv.h>
 

@@ -1,8 +1,8 @@
 #include "jet/catalog.h"
 
 #include "jet/error.h"
-#include "jet/row_reader.h"
-#include "jet/tdef_reader.h"
+#include "jet/table/row_reader.h"
+#include "jet/table/tdef_reader.h"
 
 namespace jet {
 

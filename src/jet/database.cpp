@@ -2,8 +2,8 @@
 
 #include "jet/database_impl.h"
 #include "jet/index_maintenance.h"
-#include "jet/row_reader.h"
-#include "jet/tdef_reader.h"
+#include "jet/table/row_reader.h"
+#include "jet/table/tdef_reader.h"
 #include "jet/values/text.h"
 
 namespace jet {

@@ -17,7 +17,7 @@
 #include "jet/file/format.h"
 #include "jet/file/header.h"
 #include "jet/file/pager.h"
-#include "jet/row_reader.h"
+#include "jet/table/row_reader.h"
 #include "jet/file/usagemap.h"
 
 namespace jet {

@@ -17,10 +17,10 @@
 #include "jet/index_maintenance.h"
 #include "jet/indexkey.h"
 #include "jet/indexpage.h"
-#include "jet/longvalue_writer.h"
-#include "jet/row_builder.h"
-#include "jet/tdef_builder.h"
-#include "jet/tdef_reader.h"
+#include "jet/table/longvalue_writer.h"
+#include "jet/table/row_builder.h"
+#include "jet/table/tdef_builder.h"
+#include "jet/table/tdef_reader.h"
 #include "jet/values/text.h"
 
 namespace jet {

@@ -11,8 +11,8 @@
 #include "jet/file/header.h"
 #include "jet/indexkey.h"
 #include "jet/indexpage.h"
-#include "jet/row_builder.h"
-#include "jet/tdef_builder.h"
+#include "jet/table/row_builder.h"
+#include "jet/table/tdef_builder.h"
 
 namespace jet {
 

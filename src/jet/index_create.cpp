@@ -19,9 +19,9 @@
 #include "jet/error.h"
 #include "jet/index_maintenance.h"
 #include "jet/indexpage.h"
-#include "jet/row_reader.h"
-#include "jet/tdef_builder.h"
-#include "jet/tdef_reader.h"
+#include "jet/table/row_reader.h"
+#include "jet/table/tdef_builder.h"
+#include "jet/table/tdef_reader.h"
 #include "jet/values/text.h"
 #include "jet/file/usagemap.h"
 

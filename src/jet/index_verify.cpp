@@ -19,7 +19,7 @@
 #include "jet/error.h"
 #include "jet/index_maintenance.h"
 #include "jet/indexpage.h"
-#include "jet/row_reader.h"
+#include "jet/table/row_reader.h"
 
 namespace jet {
 namespace {

@@ -16,7 +16,7 @@
 #include "jet/database_impl.h"
 #include "jet/index_maintenance.h"
 #include "jet/indexpage.h"
-#include "jet/row_reader.h"
+#include "jet/table/row_reader.h"
 #include "jet/values/sortorder.h"
 
 namespace jet {

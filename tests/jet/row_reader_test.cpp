@@ -2,7 +2,7 @@
 // do not reach: Jet 3 jump tables, columns added after a row was written,
 // damaged offsets, long-value chains that loop or run short.
 
-#include "jet/row_reader.h"
+#include "jet/table/row_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 #include "jet/file/bytes.h"
 #include "jet/file/header.h"
-#include "jet/longvalue_reader.h"
+#include "jet/table/longvalue_reader.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 

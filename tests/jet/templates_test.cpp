@@ -6,7 +6,7 @@
 #include "jet/database.h"
 #include "jet/file/format.h"
 #include "jet/file/pager.h"
-#include "jet/tdef_reader.h"
+#include "jet/table/tdef_reader.h"
 #include "support/mdbtools.h"
 #include "support/tabledef.h"
 #include "support/tempdir.h"

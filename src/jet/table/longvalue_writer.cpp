@@ -1,4 +1,4 @@
-#include "jet/longvalue_writer.h"
+#include "jet/table/longvalue_writer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "jet/tdef_reader.h"
+#include "jet/table/tdef_reader.h"
 
 #include <algorithm>
 #include <set>

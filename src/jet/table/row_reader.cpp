@@ -1,4 +1,4 @@
-#include "jet/row_reader.h"
+#include "jet/table/row_reader.h"
 
 #include <bit>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include "jet/file/bytes.h"
 #include "jet/file/datapage.h"
 #include "jet/error.h"
-#include "jet/longvalue_reader.h"
+#include "jet/table/longvalue_reader.h"
 #include "jet/values/text.h"
 #include "jet/file/usagemap.h"
 

@@ -1,4 +1,4 @@
-#include "jet/longvalue_reader.h"
+#include "jet/table/longvalue_reader.h"
 
 #include <set>
 

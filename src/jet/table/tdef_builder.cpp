@@ -1,4 +1,4 @@
-#include "jet/tdef_builder.h"
+#include "jet/table/tdef_builder.h"
 
 #include <algorithm>
 

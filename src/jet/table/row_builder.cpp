@@ -1,4 +1,4 @@
-#include "jet/row_builder.h"
+#include "jet/table/row_builder.h"
 
 #include <algorithm>
 #include <cstring>

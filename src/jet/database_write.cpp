@@ -6,7 +6,7 @@
 #include <ctime>
 #include <set>
 
-#include "jet/btree.h"
+#include "jet/index/btree.h"
 #include "jet/file/bytes.h"
 #include "jet/values/convert.h"
 #include "jet/database.h"
@@ -15,8 +15,8 @@
 #include "jet/file/datapage_builder.h"
 #include "jet/empty_database.h"
 #include "jet/index_maintenance.h"
-#include "jet/indexkey.h"
-#include "jet/indexpage.h"
+#include "jet/index/indexkey.h"
+#include "jet/index/indexpage.h"
 #include "jet/table/longvalue_writer.h"
 #include "jet/table/row_builder.h"
 #include "jet/table/tdef_builder.h"

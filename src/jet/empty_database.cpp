@@ -9,8 +9,8 @@
 #include "jet/file/datapage_builder.h"
 #include "jet/error.h"
 #include "jet/file/header.h"
-#include "jet/indexkey.h"
-#include "jet/indexpage.h"
+#include "jet/index/indexkey.h"
+#include "jet/index/indexpage.h"
 #include "jet/table/row_builder.h"
 #include "jet/table/tdef_builder.h"
 

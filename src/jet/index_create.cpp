@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "jet/btree.h"
+#include "jet/index/btree.h"
 #include "jet/file/bytes.h"
 #include "jet/database.h"
 #include "jet/database_impl.h"
@@ -18,7 +18,7 @@
 #include "jet/empty_database.h"
 #include "jet/error.h"
 #include "jet/index_maintenance.h"
-#include "jet/indexpage.h"
+#include "jet/index/indexpage.h"
 #include "jet/table/row_reader.h"
 #include "jet/table/tdef_builder.h"
 #include "jet/table/tdef_reader.h"

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <map>
 
-#include "jet/btree.h"
+#include "jet/index/btree.h"
 #include "jet/file/bytes.h"
 #include "jet/database_impl.h"
 #include "jet/error.h"
-#include "jet/indexpage.h"
+#include "jet/index/indexpage.h"
 #include "jet/file/usagemap.h"
 
 namespace jet {

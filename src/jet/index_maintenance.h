@@ -27,9 +27,9 @@
 #include <string>
 #include <vector>
 
-#include "jet/btree.h"
+#include "jet/index/btree.h"
 #include "jet/database.h"
-#include "jet/indexkey.h"
+#include "jet/index/indexkey.h"
 #include "jet/file/pager.h"
 #include "jet/types.h"
 

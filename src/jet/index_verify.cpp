@@ -18,7 +18,7 @@
 #include "jet/database_impl.h"
 #include "jet/error.h"
 #include "jet/index_maintenance.h"
-#include "jet/indexpage.h"
+#include "jet/index/indexpage.h"
 #include "jet/table/row_reader.h"
 
 namespace jet {

@@ -1,7 +1,7 @@
 // Index pages and the B-tree: page round trips, prefix compression, splits,
 // links and the tail convention, checked by walking the pages written.
 
-#include "jet/btree.h"
+#include "jet/index/btree.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <set>
 
 #include "jet/error.h"
-#include "jet/indexkey.h"
-#include "jet/indexpage.h"
+#include "jet/index/indexkey.h"
+#include "jet/index/indexpage.h"
 
 namespace jet {
 namespace {

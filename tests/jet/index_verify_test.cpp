@@ -6,7 +6,7 @@
 
 #include "jet/database.h"
 #include "jet/database_impl.h"
-#include "jet/indexpage.h"
+#include "jet/index/indexpage.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 

@@ -1,7 +1,7 @@
 // Index keys: our encoding against the keys Access itself stored, the packed
 // sort-code tables against the research tables, and order preservation.
 
-#include "jet/indexkey.h"
+#include "jet/index/indexkey.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include "jet/database.h"
 #include "jet/database_impl.h"
 #include "jet/index_maintenance.h"
-#include "jet/indexpage.h"
+#include "jet/index/indexpage.h"
 #include "jet/table/row_reader.h"
 #include "jet/values/sortorder.h"
 

@@ -1,4 +1,4 @@
-#include "jet/indexpage.h"
+#include "jet/index/indexpage.h"
 
 #include <algorithm>
 #include <bit>

@@ -22,7 +22,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "jet/indexpage.h"
+#include "jet/index/indexpage.h"
 
 namespace jet {
 

@@ -1,4 +1,4 @@
-#include "jet/indexkey.h"
+#include "jet/index/indexkey.h"
 
 #include <array>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "jet/btree.h"
+#include "jet/index/btree.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "jet/sql.h"
+#include "jet/sql/sql.h"
 
 namespace dbaccess {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
-#include "jet/sql.h"
+#include "jet/sql/sql.h"
 #include "support/mdbtools.h"
 
 namespace jet::sql {

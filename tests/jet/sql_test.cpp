@@ -1,7 +1,7 @@
 // The SQL front end: what each statement the conversion sends reads as, the
 // type words, and the mistakes it must report rather than guess at.
 
-#include "jet/sql.h"
+#include "jet/sql/sql.h"
 
 #include <gtest/gtest.h>
 

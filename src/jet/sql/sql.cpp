@@ -1,4 +1,4 @@
-#include "jet/sql.h"
+#include "jet/sql/sql.h"
 
 #include <algorithm>
 #include <cctype>

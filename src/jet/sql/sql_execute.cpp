@@ -3,7 +3,7 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
-#include "jet/sql.h"
+#include "jet/sql/sql.h"
 
 namespace jet::sql {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "jet/database.h"
-#include "jet/database_impl.h"
+#include "jet/database/database_impl.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 

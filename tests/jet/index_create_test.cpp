@@ -10,7 +10,7 @@
 #include <random>
 
 #include "jet/database.h"
-#include "jet/database_impl.h"
+#include "jet/database/database_impl.h"
 #include "jet/error.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "jet/database.h"
-#include "jet/database_impl.h"
+#include "jet/database/database_impl.h"
 #include "jet/index/indexpage.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"

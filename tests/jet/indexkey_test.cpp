@@ -13,8 +13,8 @@
 #include <sstream>
 
 #include "jet/database.h"
-#include "jet/database_impl.h"
-#include "jet/index_maintenance.h"
+#include "jet/database/database_impl.h"
+#include "jet/database/index_maintenance.h"
 #include "jet/index/indexpage.h"
 #include "jet/table/row_reader.h"
 #include "jet/values/sortorder.h"

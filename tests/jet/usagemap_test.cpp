@@ -8,7 +8,7 @@
 
 #include "jet/file/bytes.h"
 #include "jet/database.h"
-#include "jet/database_impl.h"
+#include "jet/database/database_impl.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "jet/file/bytes.h"
-#include "jet/catalog.h"
+#include "jet/database/catalog.h"
 #include "jet/file/datapage.h"
 #include "jet/error.h"
 #include "jet/file/format.h"

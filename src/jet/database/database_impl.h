@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/catalog.h"
+#include "jet/database/catalog.h"
 #include "jet/database.h"
 #include "jet/file/format.h"
 #include "jet/file/header.h"

@@ -1,4 +1,4 @@
-#include "jet/catalog.h"
+#include "jet/database/catalog.h"
 
 #include "jet/error.h"
 #include "jet/table/row_reader.h"

@@ -1,4 +1,4 @@
-#include "jet/index_maintenance.h"
+#include "jet/database/index_maintenance.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "jet/index/btree.h"
 #include "jet/file/bytes.h"
-#include "jet/database_impl.h"
+#include "jet/database/database_impl.h"
 #include "jet/error.h"
 #include "jet/index/indexpage.h"
 #include "jet/file/usagemap.h"

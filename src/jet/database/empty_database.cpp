@@ -1,4 +1,4 @@
-#include "jet/empty_database.h"
+#include "jet/database/empty_database.h"
 
 #include <algorithm>
 #include <cstring>

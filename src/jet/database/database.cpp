@@ -1,7 +1,7 @@
 #include "jet/database.h"
 
-#include "jet/database_impl.h"
-#include "jet/index_maintenance.h"
+#include "jet/database/database_impl.h"
+#include "jet/database/index_maintenance.h"
 #include "jet/table/row_reader.h"
 #include "jet/table/tdef_reader.h"
 #include "jet/values/text.h"

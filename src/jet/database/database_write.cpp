@@ -6,21 +6,21 @@
 #include <ctime>
 #include <set>
 
-#include "jet/index/btree.h"
-#include "jet/file/bytes.h"
-#include "jet/values/convert.h"
 #include "jet/database.h"
 #include "jet/database/database_impl.h"
-#include "jet/file/datapage.h"
-#include "jet/file/datapage_builder.h"
 #include "jet/database/empty_database.h"
 #include "jet/database/index_maintenance.h"
+#include "jet/file/bytes.h"
+#include "jet/file/datapage.h"
+#include "jet/file/datapage_builder.h"
+#include "jet/index/btree.h"
 #include "jet/index/indexkey.h"
 #include "jet/index/indexpage.h"
 #include "jet/table/longvalue_writer.h"
 #include "jet/table/row_builder.h"
 #include "jet/table/tdef_builder.h"
 #include "jet/table/tdef_reader.h"
+#include "jet/values/convert.h"
 #include "jet/values/text.h"
 
 namespace jet {
@@ -92,7 +92,8 @@ private:
     bool usable(std::size_t length) const {
         if (page_ == 0 || page_ >= pager_.pageCount()) return false;
         PageRef p = pager_.page(page_);
-        if ((*p)[0] != 0x01 || bytes::le32(p->data() + format_.dataOwner) != datapage::lvalOwner)
+        if ((*p)[0] != kPageData ||
+            bytes::le32(p->data() + format_.dataOwner) != datapage::lvalOwner)
             return false;
         return datapage::roomForRow(*p, format_) >= length;
     }
@@ -194,7 +195,7 @@ private:
     bool ours(std::uint32_t page) const {
         if (page < 3 || page >= impl_.pager->pageCount()) return false;
         PageRef p = impl_.pager->page(page);
-        return (*p)[0] == 0x01 && bytes::le32(p->data() + f_.dataOwner) == def_->tdefPage;
+        return (*p)[0] == kPageData && bytes::le32(p->data() + f_.dataOwner) == def_->tdefPage;
     }
 
     void newPage() {
@@ -258,8 +259,7 @@ private:
                 continue;
             }
             const Bytes& b = v.as<Bytes>();
-            keyRow_[i] =
-                f_.version == Version::Jet4 ? decodeJet4Text(b) : decodeCodePage(b, ctx_.codePage);
+            keyRow_[i] = f_.unicodeText ? decodeJet4Text(b) : decodeCodePage(b, ctx_.codePage);
         }
     }
 
@@ -308,7 +308,7 @@ std::uint32_t mapPage(Database::Impl& impl, PageAllocator& allocator, std::size_
     for (std::uint32_t c : candidates) {
         if (c < 1 || c >= impl.pager->pageCount()) continue;
         PageRef p = impl.pager->page(c);
-        if ((*p)[0] != 0x01 || bytes::le32(p->data() + f.dataOwner) != 0) continue;
+        if ((*p)[0] != kPageData || bytes::le32(p->data() + f.dataOwner) != 0) continue;
         if (datapage::rowCount(*p, f) + count > datapage::maxRows) continue;
         if (datapage::roomForRow(*p, f) + 2 >= need) return c;
     }
@@ -337,7 +337,6 @@ std::vector<std::uint32_t> findRows(Database::Impl& impl, const TableDef& t, Tes
 // the catalog is small, so rebuilding is the simple sound way.
 void rebuildIndexes(Database::Impl& impl, const TableDef& t) {
     const Format& f = *impl.format;
-    const IndexPageFormat& ipf = IndexPageFormat::of(f.version);
     PageAllocator allocator(*impl.pager, f);
     for (std::size_t n = 0; n < t.physicalIndexes.size(); ++n) {
         const PhysicalIndex& p = t.physicalIndexes[n];
@@ -363,8 +362,8 @@ void rebuildIndexes(Database::Impl& impl, const TableDef& t) {
             allocator.release(page);
         }
         PagerIndexStore store(*impl.pager, f, p.usageMap, &allocator);
-        IndexTree::writeEmptyRoot(ipf, store, p.rootPage, t.tdefPage);
-        IndexTree tree(ipf, store, p.rootPage, t.tdefPage);
+        IndexTree::writeEmptyRoot(f, store, p.rootPage, t.tdefPage);
+        IndexTree tree(f, store, p.rootPage, t.tdefPage);
         std::uint32_t distinct = 0;
         for (const auto& [key, pointer] : entries) distinct += tree.insert(key, pointer) ? 1 : 0;
         tree.flush();
@@ -441,7 +440,6 @@ void Database::createTable(const std::string& name, const std::vector<ColumnSpec
     Impl& impl = *impl_;
     Impl::WriteScope scope(impl);
     const Format& f = *impl.format;
-    const bool jet4 = f.version == Version::Jet4;
     const std::string where = "Cannot create table '" + name + "' in " + quoted(impl.path) + ": ";
 
     if (auto why = nameProblem(f, name); !why.empty()) invalid(where + why);
@@ -468,7 +466,7 @@ void Database::createTable(const std::string& name, const std::vector<ColumnSpec
         c.type = s.type;
         c.number = static_cast<std::uint16_t>(def.columns.size());
         c.sortOrder = 0x0409;
-        c.codePage = jet4 ? 0 : 1252;
+        c.codePage = f.textCodePage;
         c.flags = s.required ? 0x00 : 0x02;
         if (s.autoNumber) {
             if (s.type != ColumnType::Long)
@@ -483,20 +481,23 @@ void Database::createTable(const std::string& name, const std::vector<ColumnSpec
                 if (n < 1 || n > 255)
                     invalid(where + col + "the size must be 1 to 255, not " +
                             std::to_string(s.length));
-                c.length =
-                    static_cast<std::uint16_t>(s.type == ColumnType::Text && jet4 ? 2 * n : n);
-                if (s.type == ColumnType::Text && jet4) c.extraFlags = 0x01;
+                if (s.type == ColumnType::Text) {
+                    n *= f.textUnitSize;
+                    c.extraFlags = f.compressedText;
+                }
+                c.length = static_cast<std::uint16_t>(n);
                 ++varSlot;
                 break;
             }
             case ColumnType::Memo:
             case ColumnType::Ole:
-                if (s.type == ColumnType::Memo && jet4) c.extraFlags = 0x01;
+                if (s.type == ColumnType::Memo) c.extraFlags = f.compressedText;
                 ++varSlot;
                 ++longValues;
                 break;
             case ColumnType::Numeric:
-                if (!jet4) invalid(where + col + "Decimal columns need an Access 2000 database");
+                if (!f.decimalColumns)
+                    invalid(where + col + "Decimal columns need an Access 2000 database");
                 if (s.precision < 1 || s.precision > 28 || s.scale > s.precision)
                     invalid(where + col +
                             "Decimal precision must be 1 to 28 and scale at most the precision");

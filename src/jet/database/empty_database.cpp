@@ -4,15 +4,16 @@
 #include <cstring>
 #include <string>
 
-#include "jet/file/bytes.h"
-#include "jet/values/convert.h"
-#include "jet/file/datapage_builder.h"
 #include "jet/error.h"
+#include "jet/file/bytes.h"
+#include "jet/file/datapage_builder.h"
 #include "jet/file/header.h"
+#include "jet/file/usagemap.h"
 #include "jet/index/indexkey.h"
 #include "jet/index/indexpage.h"
 #include "jet/table/row_builder.h"
 #include "jet/table/tdef_builder.h"
+#include "jet/values/convert.h"
 
 namespace jet {
 
@@ -43,7 +44,7 @@ struct TableFact {
     std::vector<IndexFact> logical;  // sorted by name, as Jet writes them
 };
 
-std::vector<TableFact> tableFacts(Version v) {
+std::vector<TableFact> tableFacts(const Format& f) {
     using T = ColumnType;
     std::vector<TableFact> t;
     t.push_back({"MSysObjects",
@@ -83,7 +84,7 @@ std::vector<TableFact> tableFacts(Version v) {
                        {"Flag", T::Integer, 0x13}},
                       {{{0, 1, 2}, 0x01}},
                       {{"ObjectIdAttribute", 0, 0, 1}}};
-    if (v == Version::Jet4) queries.columns.push_back({"LvExtra", T::Long, 0x13});
+    if (f.queriesLvExtra) queries.columns.push_back({"LvExtra", T::Long, 0x13});
     t.push_back(queries);
     t.push_back(
         {"MSysRelationships",
@@ -105,22 +106,11 @@ std::string lower(std::string s) {
     return s;
 }
 
-// Access accounts as two-byte ids: the owner of the database, the owner of
-// its objects, and the two groups that appear in the access entries.
-struct Accounts {
-    Bytes dbOwner, objectOwner, users, admins;
-};
-
-Accounts accounts(Version v) {
-    if (v == Version::Jet4) return {{0x64, 0x8B}, {0x65, 0x89}, {0x65, 0x8E}, {0x65, 0x8B}};
-    // Access 97 leaves Owner empty and uses these ids in MSysACEs.
-    return {{}, {}, {0x02, 0x04}, {0x02, 0x01}};
-}
-
-Bytes aceAccount(Version v, int which) {
-    // 0 the database owner, 1 the users group, 2 the admins group
-    if (which == 0) return v == Version::Jet4 ? Bytes{0x64, 0x8B} : Bytes{0x03, 0x01};
-    return which == 1 ? accounts(v).users : accounts(v).admins;
+// Access accounts in MSysACEs: 0 the database owner, 1 the users group,
+// 2 the admins group.
+const Bytes& aceAccount(const Format& f, int which) {
+    if (which == 0) return f.aceOwner;
+    return which == 1 ? f.aceUsers : f.aceAdmins;
 }
 
 struct Placed {
@@ -128,75 +118,20 @@ struct Placed {
     std::vector<std::uint32_t> rows;  // row pointers, in insertion order
 };
 
-void putHeader(std::span<std::uint8_t> p, const Format& f) {
-    const bool jet4 = f.version == Version::Jet4;
-    static const char engine[] = "Standard Jet DB";
-    p[1] = 0x01;
-    std::memcpy(p.data() + 4, engine, sizeof engine);
-    p[0x14] = jet4 ? 0x01 : 0x00;
-    // Constant lead-in of the masked region, the same in every file seen.
-    static const std::uint8_t lead[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00,
-                                        0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
-                                        0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
-    std::memcpy(p.data() + 0x18, lead, sizeof lead);
-    if (!jet4) {
-        bytes::putLe16(p.data() + 0x38, 1);
-        bytes::putLe16(p.data() + 0x3A, 0x0409);
-    }
-    bytes::putLe16(p.data() + 0x3C, 1252);
-    // Database key 0 (not encrypted); empty password.
-    if (jet4) {
-        // The password field is XORed with the whole days of the creation date.
-        auto days = static_cast<std::uint32_t>(kCreationDate);
-        for (std::size_t i = 0; i < f.headerPasswordLength; i += 4)
-            bytes::putLe32(p.data() + 0x42 + i, days);
-        bytes::putLe16(p.data() + 0x6A, 0x261C);
-        bytes::putLe16(p.data() + 0x6E, 0x0409);
-        std::uint64_t bits;
-        double created = kCreationDate;
-        std::memcpy(&bits, &created, 8);
-        bytes::putLe64(p.data() + 0x72, bits);
-        // After the masked region: two fields Jet 4 always writes.
-        bytes::putLe32(p.data() + 0x98, 0x0654);
-        std::memcpy(p.data() + 0x9C, "4.0", 4);
-    } else {
-        bytes::putLe16(p.data() + 0x66, 0x251E);
-    }
-    applyHeaderMask(p, f.version);
-    // The last quarter of the page: a run of 01 00 pairs in every file seen.
-    const std::size_t tail = f.pageSize - 512;
-    p[tail] = 0x01;
-    for (std::size_t i = tail + 1; i < f.pageSize; i += 2) p[i] = 0x01;
-}
-
 }  // namespace
 
-std::vector<std::uint8_t> inlineMapRow(const Format& f, std::uint32_t start,
-                                       std::span<const std::uint32_t> pages) {
-    std::vector<std::uint8_t> row(5 + f.inlineMapBytes, 0);
-    bytes::putLe32(row.data() + 1, start);
-    for (std::uint32_t page : pages) {
-        if (page < start || page - start >= f.inlineMapBytes * 8)
-            throw Error(Error::Kind::Invalid,
-                        "page " + std::to_string(page) + " lies outside an inline usage map");
-        std::uint32_t bit = page - start;
-        row[5 + bit / 8] = static_cast<std::uint8_t>(row[5 + bit / 8] | (1u << (bit % 8)));
-    }
-    return row;
-}
-
-Bytes defaultOwnerSid(Version version) { return accounts(version).dbOwner; }
+Bytes defaultOwnerSid(Version version) { return Format::of(version).databaseOwner; }
 
 std::vector<Bytes> defaultTableAceSids(Version version) {
-    return {aceAccount(version, 1), aceAccount(version, 0), aceAccount(version, 2)};
+    const Format& f = Format::of(version);
+    return {f.aceUsers, f.aceOwner, f.aceAdmins};
 }
 
 std::vector<TableDef> systemTableDefs(Version v) {
     const Format& f = Format::of(v);
-    const bool jet4 = v == Version::Jet4;
     std::vector<TableDef> out;
     std::uint32_t tdefPage = 2;
-    for (const TableFact& fact : tableFacts(v)) {
+    for (const TableFact& fact : tableFacts(f)) {
         TableDef t;
         t.name = fact.name;
         t.tdefPage = tdefPage++;
@@ -209,11 +144,12 @@ std::vector<TableDef> systemTableDefs(Version v) {
             c.number = static_cast<std::uint16_t>(t.columns.size());
             c.flags = cf.flags;
             c.sortOrder = 0x0409;
-            c.codePage = jet4 ? 0 : 1252;
+            c.codePage = f.textCodePage;
             c.varIndex = varSlot;
             if (isVariableLength(cf.type)) {
                 ++varSlot;
-                c.length = isLongValue(cf.type) ? 0 : static_cast<std::uint16_t>(jet4 ? 510 : 255);
+                c.length =
+                    isLongValue(cf.type) ? 0 : static_cast<std::uint16_t>(255 * f.textUnitSize);
             } else {
                 c.length = declaredFixedLength(cf.type);
                 c.fixedOffset = cf.type == ColumnType::Boolean ? 0 : fixedAt;
@@ -227,7 +163,7 @@ std::vector<TableDef> systemTableDefs(Version v) {
             PhysicalIndex p;
             p.number = static_cast<int>(t.physicalIndexes.size());
             for (auto n : pf.columns) p.columns.push_back({n, true});
-            p.flags = static_cast<std::uint8_t>(pf.flags | (jet4 ? 0x80 : 0x00));
+            p.flags = static_cast<std::uint8_t>(pf.flags | f.physicalIndexAlways);
             t.physicalIndexes.push_back(p);
         }
         for (const IndexFact& lf : fact.logical) {
@@ -243,13 +179,11 @@ std::vector<TableDef> systemTableDefs(Version v) {
         }
         out.push_back(std::move(t));
     }
-    (void)f;
     return out;
 }
 
 std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
     const Format& f = Format::of(v);
-    const bool jet4 = v == Version::Jet4;
     std::vector<TableDef> tables = systemTableDefs(v);
     namespace ids = catalogids;
     TableDef& objects = tables[0];
@@ -321,7 +255,6 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
     mapContents[mapSlot(aces.freeSpaceMap)] = {acesPage};
 
     // Catalog rows.
-    const Accounts acc = accounts(v);
     const DateTime created{kCreationDate};
     const auto sysFlags = static_cast<std::int64_t>(static_cast<std::int32_t>(ids::systemFlags));
     struct Object {
@@ -331,14 +264,14 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
         Bytes owner;
     };
     std::vector<Object> rows = {
-        {ids::tables, ids::root, "Tables", ids::typeContainer, acc.objectOwner},
-        {ids::databases, ids::root, "Databases", ids::typeContainer, acc.objectOwner},
-        {ids::relationships, ids::root, "Relationships", ids::typeContainer, acc.objectOwner},
-        {ids::msysDb, ids::databases, "MSysDb", ids::typeDatabase, acc.dbOwner},
+        {ids::tables, ids::root, "Tables", ids::typeContainer, f.objectOwner},
+        {ids::databases, ids::root, "Databases", ids::typeContainer, f.objectOwner},
+        {ids::relationships, ids::root, "Relationships", ids::typeContainer, f.objectOwner},
+        {ids::msysDb, ids::databases, "MSysDb", ids::typeDatabase, f.databaseOwner},
     };
     for (const TableDef& t : tables)
         rows.push_back({static_cast<std::int32_t>(t.tdefPage), ids::tables, t.name.c_str(),
-                        ids::typeTable, acc.objectOwner});
+                        ids::typeTable, f.objectOwner});
 
     ConvertContext ctx{v, "MSysObjects", 1252};
     datapage::init(page(objectsPage), f, objects.tdefPage);
@@ -376,7 +309,7 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
         {4, 0, 393216, false},
         {5, 0, 917504, false},
         {ids::tables, 1, 983294, true},
-        {ids::tables, 0, jet4 ? 393217 : 1048319, !jet4},
+        {ids::tables, 0, f.tablesOwnerRights, f.tablesOwnerInherits},
         {ids::relationships, 1, 983294, true},
         {ids::relationships, 0, 393217, false},
         {ids::databases, 0, 393216, false},
@@ -393,7 +326,7 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
     RowLayout aceLayout = RowLayout::of(aces);
     std::vector<std::uint32_t> acePointers;
     for (const Ace& a : aceRows) {
-        Row values = {std::int64_t{a.object}, aceAccount(v, a.account), std::int64_t{a.mask},
+        Row values = {std::int64_t{a.object}, aceAccount(f, a.account), std::int64_t{a.mask},
                       a.inheritable};
         Row stored;
         convertRow(values, aces, ctx, stored);
@@ -405,7 +338,6 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
     aces.rowCount = static_cast<std::uint32_t>(aceRows.size());
 
     // Index roots: empty leaves, or the entries of the catalog rows.
-    const IndexPageFormat& ipf = IndexPageFormat::of(v);
     // The definition counts the distinct keys of each index.
     auto writeLeaf = [&](const TableDef& t, PhysicalIndex& p,
                          std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> entries) {
@@ -420,7 +352,7 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
             if (i == 0 || entries[i].first != entries[i - 1].first) ++p.rowCount;
             leaf.insert(leaf.size(), makeIndexEntry(entries[i].first, entries[i].second));
         }
-        writeIndexPage(ipf, leaf, page(p.rootPage));
+        writeIndexPage(f, leaf, page(p.rootPage));
     };
     const KeyColumn longKey{ColumnType::Long, true, 0, 0x0409};
     const KeyColumn textKey{ColumnType::Text, true, 0, 0x0409};
@@ -462,7 +394,7 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
     // Definitions; Jet 4 lists the system tables' columns by name.
     for (const TableDef& t : tables) {
         TableDef ordered = t;
-        if (jet4) {
+        if (f.systemColumnsByName) {
             std::stable_sort(ordered.columns.begin(), ordered.columns.end(),
                              [](const ColumnDef& a, const ColumnDef& b) {
                                  return lower(a.name) < lower(b.name);
@@ -474,7 +406,7 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
         std::copy(images[0].begin(), images[0].end(), page(t.tdefPage).begin());
     }
 
-    putHeader(page(0), f);
+    writeHeader(page(0), f, kCreationDate);
     return image;
 }
 

@@ -52,10 +52,6 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version version);
 Bytes defaultOwnerSid(Version version);
 std::vector<Bytes> defaultTableAceSids(Version version);
 
-// An inline usage-map row (type 0) starting at page start and listing pages.
-std::vector<std::uint8_t> inlineMapRow(const Format& format, std::uint32_t start,
-                                       std::span<const std::uint32_t> pages);
-
 // Definitions of the four system tables as the empty image lays them out,
 // columns in column-number order.
 std::vector<TableDef> systemTableDefs(Version version);

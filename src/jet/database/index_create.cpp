@@ -10,20 +10,20 @@
 #include <algorithm>
 #include <cstring>
 
-#include "jet/index/btree.h"
-#include "jet/file/bytes.h"
 #include "jet/database.h"
 #include "jet/database/database_impl.h"
-#include "jet/file/datapage_builder.h"
 #include "jet/database/empty_database.h"
-#include "jet/error.h"
 #include "jet/database/index_maintenance.h"
+#include "jet/error.h"
+#include "jet/file/bytes.h"
+#include "jet/file/datapage_builder.h"
+#include "jet/file/usagemap.h"
+#include "jet/index/btree.h"
 #include "jet/index/indexpage.h"
 #include "jet/table/row_reader.h"
 #include "jet/table/tdef_builder.h"
 #include "jet/table/tdef_reader.h"
 #include "jet/values/text.h"
-#include "jet/file/usagemap.h"
 
 namespace jet {
 namespace {
@@ -32,7 +32,6 @@ constexpr std::size_t kMaxIndexColumns = 10;
 constexpr std::uint8_t kUnique = 0x01;
 constexpr std::uint8_t kIgnoreNulls = 0x02;
 constexpr std::uint8_t kRequired = 0x08;
-constexpr std::uint8_t kJet4Always = 0x80;  // set on every index Access 2000 writes
 
 struct Entry {
     std::vector<std::uint8_t> key;
@@ -48,7 +47,7 @@ std::uint32_t mapRowPage(Database::Impl& impl, PageAllocator& allocator, const T
     const std::uint32_t page = bytes::pointerPage(def.ownedPagesMap);
     if (page > 0 && page < impl.pager->pageCount()) {
         PageRef p = impl.pager->page(page);
-        if ((*p)[0] == 0x01 && bytes::le32(p->data() + f.dataOwner) == 0 &&
+        if ((*p)[0] == kPageData && bytes::le32(p->data() + f.dataOwner) == 0 &&
             datapage::rowCount(*p, f) < datapage::maxRows &&
             datapage::roomForRow(*p, f) >= size + 2)
             return page;
@@ -113,9 +112,9 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
     }
     const bool unique = spec.unique || spec.primaryKey;
     const bool required = spec.required || spec.primaryKey;
-    index.flags = static_cast<std::uint8_t>(
-        (unique ? kUnique : 0) | (spec.ignoreNulls ? kIgnoreNulls : 0) |
-        (required ? kRequired : 0) | (f.version == Version::Jet4 ? kJet4Always : 0));
+    index.flags =
+        static_cast<std::uint8_t>((unique ? kUnique : 0) | (spec.ignoreNulls ? kIgnoreNulls : 0) |
+                                  (required ? kRequired : 0) | f.physicalIndexAlways);
 
     LogicalIndex logical;
     logical.name = spec.name;
@@ -128,7 +127,7 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
     def.physicalIndexes.push_back(index);
     def.indexes.push_back(logical);
     const IndexLayout layout = indexLayout(def, index);
-    const std::size_t maxKey = IndexPageFormat::of(f.version).capacity() / 4;
+    const std::size_t maxKey = f.indexCapacity() / 4;
     std::vector<Entry> entries;
     {
         TableScanner scanner(*impl.pager, f, def, impl.codePage());
@@ -174,10 +173,9 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
     def.physicalIndexes.back().usageMap = bytes::rowPointer(mapPage, mapRowNumber);
     def.physicalIndexes.back().rootPage = root;
 
-    const IndexPageFormat& ipf = IndexPageFormat::of(f.version);
     PagerIndexStore store(*impl.pager, f, def.physicalIndexes.back().usageMap);
-    IndexTree::writeEmptyRoot(ipf, store, root, def.tdefPage);
-    IndexTree tree(ipf, store, root, def.tdefPage);
+    IndexTree::writeEmptyRoot(f, store, root, def.tdefPage);
+    IndexTree tree(f, store, root, def.tdefPage);
     for (const Entry& e : entries) tree.insert(e.key, e.row);
     tree.flush();
 

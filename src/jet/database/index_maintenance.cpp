@@ -4,12 +4,12 @@
 #include <cstring>
 #include <map>
 
-#include "jet/index/btree.h"
-#include "jet/file/bytes.h"
 #include "jet/database/database_impl.h"
 #include "jet/error.h"
-#include "jet/index/indexpage.h"
+#include "jet/file/bytes.h"
 #include "jet/file/usagemap.h"
+#include "jet/index/btree.h"
+#include "jet/index/indexpage.h"
 
 namespace jet {
 
@@ -118,8 +118,8 @@ struct IndexSession {
             t.tdefPage = table.tdefPage;
             t.slot = slot;
             t.store = std::make_unique<PagerIndexStore>(*impl.pager, *impl.format, p.usageMap);
-            t.tree = std::make_unique<IndexTree>(IndexPageFormat::of(impl.format->version),
-                                                 *t.store, p.rootPage, table.tdefPage);
+            t.tree =
+                std::make_unique<IndexTree>(*impl.format, *t.store, p.rootPage, table.tdefPage);
             t.label = "Table '" + table.name + "', index '" + indexName(table, p) + "' in \"" +
                       impl.path.string() + "\"";
         }
@@ -207,7 +207,7 @@ void indexRowCheck(Database::Impl& impl, const TableDef& table, const Row& row) 
     s.checkedRow = nullptr;
     if (table.physicalIndexes.empty()) return;
     IndexSession::TablePlan& plan = rowKeys(impl, s, table, row);
-    const std::size_t maxKey = IndexPageFormat::of(impl.format->version).capacity() / 4;
+    const std::size_t maxKey = impl.format->indexCapacity() / 4;
     for (std::size_t n = 0; n < table.physicalIndexes.size(); ++n) {
         const PhysicalIndex& p = table.physicalIndexes[n];
         const RowKey& k = s.keys[n];

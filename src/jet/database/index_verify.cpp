@@ -16,8 +16,8 @@
 
 #include "jet/database.h"
 #include "jet/database/database_impl.h"
-#include "jet/error.h"
 #include "jet/database/index_maintenance.h"
+#include "jet/error.h"
 #include "jet/index/indexpage.h"
 #include "jet/table/row_reader.h"
 
@@ -41,8 +41,8 @@ std::string pointerText(std::uint32_t row) {
 
 class TreeWalker {
 public:
-    TreeWalker(const Pager& pager, const IndexPageFormat& fmt, std::uint32_t tdefPage,
-               std::string where, std::vector<std::string>& problems)
+    TreeWalker(const Pager& pager, const Format& fmt, std::uint32_t tdefPage, std::string where,
+               std::vector<std::string>& problems)
         : pager_(pager),
           fmt_(fmt),
           tdef_(tdefPage),
@@ -152,7 +152,7 @@ private:
     }
 
     const Pager& pager_;
-    const IndexPageFormat& fmt_;
+    const Format& fmt_;
     std::uint32_t tdef_;
     std::string where_;
     std::vector<std::string>& problems_;
@@ -175,7 +175,7 @@ void verifyIndex(Database::Impl& impl, const TableDef& table, const PhysicalInde
                  std::vector<std::string>& problems) {
     const Version version = impl.format->version;
     const std::string where = "Table '" + table.name + "', index '" + indexName(table, index) + "'";
-    TreeWalker walker(*impl.pager, IndexPageFormat::of(version), table.tdefPage, where, problems);
+    TreeWalker walker(*impl.pager, *impl.format, table.tdefPage, where, problems);
     if (!walker.walk(index.rootPage)) return;
     std::vector<Entry>& actual = walker.entries();
 

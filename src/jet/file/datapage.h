@@ -22,12 +22,6 @@
 
 namespace jet {
 
-constexpr std::uint8_t kPageData = 0x01;
-constexpr std::uint8_t kPageTdef = 0x02;
-constexpr std::uint8_t kPageIndexNode = 0x03;
-constexpr std::uint8_t kPageIndexLeaf = 0x04;
-constexpr std::uint8_t kPageUsageBitmap = 0x05;
-
 constexpr std::uint16_t kRowDeleted = 0x8000;
 constexpr std::uint16_t kRowOverflow = 0x4000;
 constexpr std::uint16_t kRowOffsetMask = 0x1FFF;

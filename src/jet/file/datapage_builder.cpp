@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "jet/file/bytes.h"
 #include "jet/error.h"
+#include "jet/file/bytes.h"
 
 namespace jet::datapage {
 
@@ -24,7 +24,7 @@ std::size_t lowestRow(std::span<const std::uint8_t> page, const Format& f, std::
 
 void init(std::span<std::uint8_t> page, const Format& f, std::uint32_t owner) {
     std::fill(page.begin(), page.end(), 0);
-    page[0] = 0x01;
+    page[0] = kPageData;
     page[1] = 0x01;
     bytes::putLe16(page.data() + f.dataFreeSpace,
                    static_cast<std::uint16_t>(f.pageSize - f.dataRowTable));

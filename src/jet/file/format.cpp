@@ -8,9 +8,16 @@ Format makeJet3() {
     Format f{};
     f.version = Version::Jet3;
     f.pageSize = 2048;
+    f.headerVersion = 0;
     f.headerMaskLength = 126;
     f.headerSortOrder = 0x3A;
+    f.headerSortVersion = 0x38;
     f.headerPasswordLength = 20;
+    f.headerDatedPassword = false;
+    f.headerStamp = 0x66;
+    f.headerStampValue = 0x251E;
+    f.headerCreationDate = 0;
+    f.headerEngineVersion = false;
 
     f.dataFreeSpace = 2;
     f.dataOwner = 4;
@@ -23,8 +30,11 @@ Format makeJet3() {
     f.rowVarOffsetSize = 1;
     f.rowJumpTable = true;
 
+    f.tdefPageFreeSpace = false;
     f.tdefNextPage = 4;
     f.tdefLength = 8;
+    f.tdefMagic = 0;
+    f.tdefUnknown = 0;
     f.tdefRowCount = 12;
     f.tdefAutoNumber = 16;
     f.tdefTableType = 20;
@@ -39,10 +49,13 @@ Format makeJet3() {
     f.indexRowCountEntrySize = 8;
     f.indexRowCountOffset = 4;
 
+    f.entryMagic = false;
     f.columnEntrySize = 18;
     f.columnNumber = 1;
     f.columnVarIndex = 3;
     f.columnNumberCopy = 5;
+    f.columnNumberBase = 0;
+    f.columnAlwaysOne = 7;
     f.columnSortOrder = 9;
     f.columnCodePage = 11;
     f.columnPrecision = 11;
@@ -54,12 +67,17 @@ Format makeJet3() {
     f.nameLengthSize = 1;
     f.unicodeNames = false;
     f.unicodeText = false;
+    f.textUnitSize = 1;
+    f.textCodePage = 1252;
+    f.compressedText = 0;
+    f.decimalColumns = false;
 
     f.physicalIndexEntrySize = 39;
     f.physicalIndexColumns = 0;
     f.physicalIndexUsageMap = 30;
     f.physicalIndexRootPage = 34;
     f.physicalIndexFlags = 38;
+    f.physicalIndexAlways = 0;
 
     f.logicalIndexEntrySize = 20;
     f.logicalIndexNumber = 0;
@@ -78,8 +96,21 @@ Format makeJet3() {
     f.indexNextPage = 12;
     f.indexTailPage = 16;
     f.indexPrefixLength = 20;
+    f.indexPrefixWidth = 1;
+    f.indexNodeFlag = 21;
     f.indexBitmap = 0x16;
+    f.indexBitmapSize = 226;
     f.indexEntriesStart = 0xF8;
+
+    f.queriesLvExtra = false;
+    f.systemColumnsByName = false;
+    f.databaseOwner = {};
+    f.objectOwner = {};
+    f.aceOwner = {0x03, 0x01};
+    f.aceUsers = {0x02, 0x04};
+    f.aceAdmins = {0x02, 0x01};
+    f.tablesOwnerRights = 1048319;
+    f.tablesOwnerInherits = true;
 
     f.maxColumns = 255;
     f.maxIndexes = 32;
@@ -92,9 +123,16 @@ Format makeJet4() {
     Format f{};
     f.version = Version::Jet4;
     f.pageSize = 4096;
+    f.headerVersion = 1;
     f.headerMaskLength = 128;
     f.headerSortOrder = 0x6E;
+    f.headerSortVersion = 0;
     f.headerPasswordLength = 40;
+    f.headerDatedPassword = true;
+    f.headerStamp = 0x6A;
+    f.headerStampValue = 0x261C;
+    f.headerCreationDate = 0x72;
+    f.headerEngineVersion = true;
 
     f.dataFreeSpace = 2;
     f.dataOwner = 4;
@@ -107,8 +145,11 @@ Format makeJet4() {
     f.rowVarOffsetSize = 2;
     f.rowJumpTable = false;
 
+    f.tdefPageFreeSpace = true;
     f.tdefNextPage = 4;
     f.tdefLength = 8;
+    f.tdefMagic = 12;
+    f.tdefUnknown = 24;
     f.tdefRowCount = 16;
     f.tdefAutoNumber = 20;
     f.tdefTableType = 40;
@@ -123,10 +164,13 @@ Format makeJet4() {
     f.indexRowCountEntrySize = 12;
     f.indexRowCountOffset = 4;
 
+    f.entryMagic = true;
     f.columnEntrySize = 25;
     f.columnNumber = 5;
     f.columnVarIndex = 7;
     f.columnNumberCopy = 9;
+    f.columnNumberBase = 1;
+    f.columnAlwaysOne = 0;
     f.columnSortOrder = 11;
     f.columnCodePage = 0;
     f.columnPrecision = 11;
@@ -138,12 +182,17 @@ Format makeJet4() {
     f.nameLengthSize = 2;
     f.unicodeNames = true;
     f.unicodeText = true;
+    f.textUnitSize = 2;
+    f.textCodePage = 0;
+    f.compressedText = 0x01;
+    f.decimalColumns = true;
 
     f.physicalIndexEntrySize = 52;
     f.physicalIndexColumns = 4;
     f.physicalIndexUsageMap = 34;
     f.physicalIndexRootPage = 38;
     f.physicalIndexFlags = 46;
+    f.physicalIndexAlways = 0x80;
 
     f.logicalIndexEntrySize = 28;
     f.logicalIndexNumber = 4;
@@ -162,8 +211,21 @@ Format makeJet4() {
     f.indexNextPage = 16;
     f.indexTailPage = 20;
     f.indexPrefixLength = 24;
+    f.indexPrefixWidth = 2;
+    f.indexNodeFlag = 26;
     f.indexBitmap = 0x1B;
+    f.indexBitmapSize = 453;
     f.indexEntriesStart = 0x1E0;
+
+    f.queriesLvExtra = true;
+    f.systemColumnsByName = true;
+    f.databaseOwner = {0x64, 0x8B};
+    f.objectOwner = {0x65, 0x89};
+    f.aceOwner = {0x64, 0x8B};
+    f.aceUsers = {0x65, 0x8E};
+    f.aceAdmins = {0x65, 0x8B};
+    f.tablesOwnerRights = 393217;
+    f.tablesOwnerInherits = false;
 
     f.maxColumns = 255;
     f.maxIndexes = 32;

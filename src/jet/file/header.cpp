@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "jet/file/bytes.h"
 #include "jet/error.h"
+#include "jet/file/bytes.h"
 #include "jet/file/format.h"
 
 namespace jet {
@@ -16,6 +16,7 @@ constexpr std::size_t kMaskStart = 0x18;
 constexpr std::size_t kVersion = 0x14;
 constexpr std::size_t kCodePage = 0x3C;
 constexpr std::size_t kDatabaseKey = 0x3E;
+constexpr std::size_t kPassword = 0x42;
 
 std::string quoted(const std::filesystem::path& p) {
     // Appended rather than concatenated: GCC 12 at -O3 misreports "a" + s.
@@ -50,6 +51,44 @@ void applyHeaderMask(std::span<std::uint8_t> page0, Version version) {
     if (page0.size() < kMaskStart + length) return;
     static const std::vector<std::uint8_t> mask = headerMask(128);
     for (std::size_t i = 0; i < length; ++i) page0[kMaskStart + i] ^= mask[i];
+}
+
+void writeHeader(std::span<std::uint8_t> p, const Format& f, double created) {
+    static const char engine[] = "Standard Jet DB";
+    p[1] = 0x01;
+    std::memcpy(p.data() + 4, engine, sizeof engine);
+    p[kVersion] = f.headerVersion;
+    // Constant lead-in of the masked region, the same in every file seen.
+    static const std::uint8_t lead[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00,
+                                        0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
+                                        0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
+    std::memcpy(p.data() + kMaskStart, lead, sizeof lead);
+    if (f.headerSortVersion) bytes::putLe16(p.data() + f.headerSortVersion, 1);
+    bytes::putLe16(p.data() + kCodePage, 1252);
+    // Database key 0 (not encrypted); empty password.
+    if (f.headerDatedPassword) {
+        // The password field is XORed with the whole days of the creation date.
+        auto days = static_cast<std::uint32_t>(created);
+        for (std::size_t i = 0; i < f.headerPasswordLength; i += 4)
+            bytes::putLe32(p.data() + kPassword + i, days);
+    }
+    bytes::putLe16(p.data() + f.headerStamp, f.headerStampValue);
+    bytes::putLe16(p.data() + f.headerSortOrder, 0x0409);
+    if (f.headerCreationDate) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &created, 8);
+        bytes::putLe64(p.data() + f.headerCreationDate, bits);
+    }
+    if (f.headerEngineVersion) {
+        // After the masked region: two fields Jet 4 always writes.
+        bytes::putLe32(p.data() + 0x98, 0x0654);
+        std::memcpy(p.data() + 0x9C, "4.0", 4);
+    }
+    applyHeaderMask(p, f.version);
+    // The last quarter of the page: a run of 01 00 pairs in every file seen.
+    const std::size_t tail = f.pageSize - 512;
+    p[tail] = 0x01;
+    for (std::size_t i = tail + 1; i < f.pageSize; i += 2) p[i] = 0x01;
 }
 
 Header parseHeader(std::span<const std::uint8_t> page0, const std::filesystem::path& file) {

@@ -7,12 +7,17 @@
 //   0x14  4  version: 0 Jet 3, 1 Jet 4, 2 and up ACE (.accdb)
 //   0x18 ..  126 bytes (Jet 3) / 128 bytes (Jet 4) XOR-masked with the RC4
 //            keystream of the key C7 DA 39 6B. Inside, by absolute offset:
+//     0x38  2  Jet 3: 1
 //     0x3A  2  Jet 3 database sort order (0x0409 General)
 //     0x3C  2  code page (1252 in Western files)
 //     0x3E  4  database key; non-zero means every other page is encrypted
 //     0x42 20/40 password (Jet 4: further XORed with the creation date)
+//     0x66  2  Jet 3: 0x251E, a constant of every file seen
+//     0x6A  2  Jet 4: 0x261C, likewise
 //     0x6E  4  Jet 4 sort order: LCID (2) and version (2)
 //     0x72  8  Jet 4 creation date (double, days since 1899-12-30)
+//   0x98  4  Jet 4: 0x0654, after the masked region
+//   0x9C  4  Jet 4: "4.0"
 // The rest of the page is not understood; writers keep it as found.
 
 #include <array>
@@ -21,6 +26,7 @@
 #include <span>
 #include <vector>
 
+#include "jet/file/format.h"
 #include "jet/types.h"
 
 namespace jet {
@@ -39,6 +45,10 @@ std::vector<std::uint8_t> headerMask(std::size_t length);
 // masked region). Errors name the file: Corrupt for anything that is not a
 // Jet database, Unsupported for .accdb and encrypted files.
 Header parseHeader(std::span<const std::uint8_t> page0, const std::filesystem::path& file);
+
+// Writes the header of a new, empty, unencrypted database into a zeroed
+// page: General sort order, code page 1252, created on the given date.
+void writeHeader(std::span<std::uint8_t> page0, const Format& format, double created);
 
 // XORs the masked region of a header page in place (masking and unmasking
 // are the same operation).

@@ -13,6 +13,19 @@ namespace {
 constexpr std::uint8_t kInline = 0x00;
 constexpr std::uint8_t kReference = 0x01;
 constexpr std::uint32_t kGlobalMap = bytes::rowPointer(1, 0);
+
+// The whole row of an inline map: type, start page, bitmap (rest cleared).
+void writeInline(std::span<std::uint8_t> row, std::uint32_t start,
+                 std::span<const std::uint32_t> pages) {
+    std::fill(row.begin(), row.end(), std::uint8_t{0});
+    row[0] = kInline;
+    bytes::putLe32(row.data() + 1, start);
+    for (std::uint32_t p : pages) {
+        const std::uint32_t bit = p - start;
+        row[5 + bit / 8] = static_cast<std::uint8_t>(row[5 + bit / 8] | (1u << (bit % 8)));
+    }
+}
+
 }  // namespace
 
 UsageMap::UsageMap(Pager& pager, const Format& format, std::uint32_t rowPointer)
@@ -136,14 +149,7 @@ bool UsageMap::set(std::uint32_t page, bool value, PageAllocator* allocator) {
 }
 
 void UsageMap::rewriteInline(std::uint32_t start, const std::vector<std::uint32_t>& pages) {
-    std::uint8_t* w = rowForWrite();
-    w[0] = kInline;
-    bytes::putLe32(w + 1, start);
-    std::memset(w + 5, 0, rowSize_ - 5u);
-    for (std::uint32_t p : pages) {
-        const std::uint32_t bit = p - start;
-        w[5 + bit / 8] = static_cast<std::uint8_t>(w[5 + bit / 8] | (1u << (bit % 8)));
-    }
+    writeInline({rowForWrite(), rowSize_}, start, pages);
 }
 
 void UsageMap::promote(const std::vector<std::uint32_t>& pages, PageAllocator* allocator) {
@@ -171,6 +177,18 @@ void UsageMap::add(std::uint32_t page, PageAllocator* allocator) {
 }
 
 void UsageMap::remove(std::uint32_t page) { set(page, false, nullptr); }
+
+std::vector<std::uint8_t> inlineMapRow(const Format& f, std::uint32_t start,
+                                       std::span<const std::uint32_t> pages) {
+    for (std::uint32_t page : pages) {
+        if (page < start || page - start >= f.inlineMapBytes * 8)
+            throw Error(Error::Kind::Invalid,
+                        "page " + std::to_string(page) + " lies outside an inline usage map");
+    }
+    std::vector<std::uint8_t> row(5 + f.inlineMapBytes, 0);
+    writeInline(row, start, pages);
+    return row;
+}
 
 std::vector<std::uint32_t> usageMapPages(const Pager& pager, const Format& format,
                                          std::uint32_t rowPointer) {

@@ -19,6 +19,7 @@
 // The free-page map has the same layout; a set bit there means "free".
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "jet/file/format.h"
@@ -61,6 +62,11 @@ private:
     mutable std::uint16_t rowStart_ = 0;
     mutable std::uint16_t rowSize_ = 0;
 };
+
+// A new inline map row (type 0) starting at page start and listing pages;
+// Invalid when a page lies outside its range.
+std::vector<std::uint8_t> inlineMapRow(const Format& format, std::uint32_t start,
+                                       std::span<const std::uint32_t> pages);
 
 // The pages a map lists, for readers.
 std::vector<std::uint32_t> usageMapPages(const Pager& pager, const Format& format,

@@ -79,12 +79,12 @@ void moveLastChildToTail(IndexPage& p) {
 
 }  // namespace
 
-IndexTree::IndexTree(const IndexPageFormat& fmt, IndexPageStore& store, std::uint32_t rootPage,
+IndexTree::IndexTree(const Format& fmt, IndexPageStore& store, std::uint32_t rootPage,
                      std::uint32_t tdefPage)
     : fmt_(&fmt), store_(&store), root_(rootPage), tdef_(tdefPage) {}
 
-void IndexTree::writeEmptyRoot(const IndexPageFormat& fmt, IndexPageStore& store,
-                               std::uint32_t page, std::uint32_t tdefPage) {
+void IndexTree::writeEmptyRoot(const Format& fmt, IndexPageStore& store, std::uint32_t page,
+                               std::uint32_t tdefPage) {
     IndexPage p;
     p.tdefPage = tdefPage;
     std::vector<std::uint8_t> image(fmt.pageSize);

@@ -40,11 +40,11 @@ public:
 
 class IndexTree {
 public:
-    IndexTree(const IndexPageFormat& fmt, IndexPageStore& store, std::uint32_t rootPage,
+    IndexTree(const Format& fmt, IndexPageStore& store, std::uint32_t rootPage,
               std::uint32_t tdefPage);
 
     // The largest key an entry may carry: a page must hold several entries.
-    std::size_t maxKeySize() const { return fmt_->capacity() / 4; }
+    std::size_t maxKeySize() const { return fmt_->indexCapacity() / 4; }
 
     // Adds an entry; returns whether its key is new to the index. Adding an
     // entry that is already there (same key and row) fails with
@@ -72,8 +72,8 @@ public:
     std::size_t cachedPages() const { return cache_.size(); }
 
     // Writes an empty root leaf to a page.
-    static void writeEmptyRoot(const IndexPageFormat& fmt, IndexPageStore& store,
-                               std::uint32_t page, std::uint32_t tdefPage);
+    static void writeEmptyRoot(const Format& fmt, IndexPageStore& store, std::uint32_t page,
+                               std::uint32_t tdefPage);
 
 private:
     // A decoded page and whether it differs from the store.
@@ -102,7 +102,7 @@ private:
     void splitIfNeeded(const std::vector<Step>& path, std::size_t level, bool appended);
     std::size_t splitPoint(const IndexPage& p, bool appended) const;
 
-    const IndexPageFormat* fmt_;
+    const Format* fmt_;
     IndexPageStore* store_;
     std::uint32_t root_;
     std::uint32_t tdef_;

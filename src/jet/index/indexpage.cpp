@@ -46,16 +46,6 @@ std::size_t commonPrefix(const std::uint8_t* a, const std::uint8_t* b, std::size
 
 }  // namespace
 
-const IndexPageFormat& IndexPageFormat::jet3() {
-    static const IndexPageFormat f{2048, 8, 12, 16, 20, 1, 21, 22, 226, 248};
-    return f;
-}
-
-const IndexPageFormat& IndexPageFormat::jet4() {
-    static const IndexPageFormat f{4096, 12, 16, 20, 24, 2, 26, 27, 453, 480};
-    return f;
-}
-
 std::uint32_t IndexPage::rowPointer(std::size_t i) const {
     auto e = entry(i);
     return be32(e.data() + e.size() - trailer());
@@ -130,9 +120,9 @@ void IndexPage::moveTail(std::size_t from, IndexPage& other) {
     other.shared_ = kUnknown;
 }
 
-std::size_t IndexPage::prefixLength(const IndexPageFormat& fmt) const {
+std::size_t IndexPage::prefixLength(const Format& fmt) const {
     if (size() < 2) return 0;
-    return std::min<std::size_t>(sharedPrefix(), fmt.maxPrefix());
+    return std::min<std::size_t>(sharedPrefix(), fmt.indexMaxPrefix());
 }
 
 std::size_t IndexPage::sharedPrefix() const {
@@ -149,14 +139,14 @@ std::size_t IndexPage::sharedPrefix() const {
     return limit;
 }
 
-std::size_t IndexPage::encodedBytes(const IndexPageFormat& fmt) const {
+std::size_t IndexPage::encodedBytes(const Format& fmt) const {
     if (size() < 2) return dataBytes();
     return dataBytes() - (size() - 1) * prefixLength(fmt);
 }
 
-bool IndexPage::fits(const IndexPageFormat& fmt) const {
-    if (dataBytes() <= fmt.capacity()) return true;
-    return encodedBytes(fmt) <= fmt.capacity();
+bool IndexPage::fits(const Format& fmt) const {
+    if (dataBytes() <= fmt.indexCapacity()) return true;
+    return encodedBytes(fmt) <= fmt.indexCapacity();
 }
 
 std::vector<std::uint8_t> makeIndexEntry(std::span<const std::uint8_t> key,
@@ -188,34 +178,35 @@ int compareEntries(std::span<const std::uint8_t> keyA, std::uint32_t rowA,
     return 0;
 }
 
-IndexPage readIndexPage(const IndexPageFormat& fmt, std::span<const std::uint8_t> image,
+IndexPage readIndexPage(const Format& fmt, std::span<const std::uint8_t> image,
                         std::uint32_t pageNumber) {
     if (image.size() < fmt.pageSize) corrupt(pageNumber, "short page");
     const std::uint8_t* p = image.data();
-    if ((p[0] != kIndexLeafPage && p[0] != kIndexNodePage) || p[1] != 0x01)
+    if ((p[0] != kPageIndexLeaf && p[0] != kPageIndexNode) || p[1] != 0x01)
         corrupt(pageNumber, "not an index page (type " + std::to_string(p[0]) + ")");
     IndexPage page;
-    page.leaf = p[0] == kIndexLeafPage;
+    page.leaf = p[0] == kPageIndexLeaf;
     page.tdefPage = le32(p + 4);
-    page.prev = le32(p + fmt.prevOffset);
-    page.next = le32(p + fmt.nextOffset);
-    page.tail = le32(p + fmt.tailOffset);
-    std::size_t prefix = p[fmt.prefixOffset];
-    if (fmt.prefixWidth == 2) prefix |= static_cast<std::size_t>(p[fmt.prefixOffset + 1]) << 8;
+    page.prev = le32(p + fmt.indexPrevPage);
+    page.next = le32(p + fmt.indexNextPage);
+    page.tail = le32(p + fmt.indexTailPage);
+    std::size_t prefix = p[fmt.indexPrefixLength];
+    if (fmt.indexPrefixWidth == 2)
+        prefix |= static_cast<std::size_t>(p[fmt.indexPrefixLength + 1]) << 8;
 
-    const std::uint8_t* mask = p + fmt.maskOffset;
-    const std::uint8_t* data = p + fmt.entriesOffset;
-    const std::size_t capacity = fmt.capacity();
+    const std::uint8_t* mask = p + fmt.indexBitmap;
+    const std::uint8_t* data = p + fmt.indexEntriesStart;
+    const std::size_t capacity = fmt.indexCapacity();
     const std::size_t minEntry = page.leaf ? 5 : 9;
     std::size_t entries = 0;
-    for (std::size_t byte = 0; byte < fmt.maskSize; ++byte)
+    for (std::size_t byte = 0; byte < fmt.indexBitmapSize; ++byte)
         entries += static_cast<std::size_t>(std::popcount(mask[byte]));
     // Room for the prefixes given back and for some inserts to come.
     page.ends_.reserve(entries + 16);
     page.bytes_.reserve(capacity + entries * std::min(prefix, capacity) + 256);
     std::size_t start = 0;
     std::size_t shared = 0;  // later entries get the first entry's first `prefix` bytes back
-    for (std::size_t byte = 0; byte < fmt.maskSize; ++byte) {
+    for (std::size_t byte = 0; byte < fmt.indexBitmapSize; ++byte) {
         for (unsigned bits = mask[byte]; bits != 0; bits &= bits - 1) {
             const std::size_t end = byte * 8 + static_cast<std::size_t>(std::countr_zero(bits));
             if (end > capacity) corrupt(pageNumber, "entry bitmap runs past the page");
@@ -236,34 +227,34 @@ IndexPage readIndexPage(const IndexPageFormat& fmt, std::span<const std::uint8_t
     return page;
 }
 
-void writeIndexPage(const IndexPageFormat& fmt, const IndexPage& page,
-                    std::span<std::uint8_t> image) {
+void writeIndexPage(const Format& fmt, const IndexPage& page, std::span<std::uint8_t> image) {
     std::uint8_t* p = image.data();
     std::memset(p, 0, fmt.pageSize);
     const std::size_t prefix = page.prefixLength(fmt);
-    p[0] = page.leaf ? kIndexLeafPage : kIndexNodePage;
+    p[0] = page.leaf ? kPageIndexLeaf : kPageIndexNode;
     p[1] = 0x01;
     putLe32(p + 4, page.tdefPage);
-    putLe32(p + fmt.prevOffset, page.prev);
-    putLe32(p + fmt.nextOffset, page.next);
-    putLe32(p + fmt.tailOffset, page.tail);
-    p[fmt.prefixOffset] = static_cast<std::uint8_t>(prefix);
-    if (fmt.prefixWidth == 2) p[fmt.prefixOffset + 1] = static_cast<std::uint8_t>(prefix >> 8);
-    p[fmt.nodeFlagOffset] = page.leaf ? 0 : 1;
+    putLe32(p + fmt.indexPrevPage, page.prev);
+    putLe32(p + fmt.indexNextPage, page.next);
+    putLe32(p + fmt.indexTailPage, page.tail);
+    p[fmt.indexPrefixLength] = static_cast<std::uint8_t>(prefix);
+    if (fmt.indexPrefixWidth == 2)
+        p[fmt.indexPrefixLength + 1] = static_cast<std::uint8_t>(prefix >> 8);
+    p[fmt.indexNodeFlag] = page.leaf ? 0 : 1;
 
-    std::uint8_t* mask = p + fmt.maskOffset;
-    std::uint8_t* data = p + fmt.entriesOffset;
+    std::uint8_t* mask = p + fmt.indexBitmap;
+    std::uint8_t* data = p + fmt.indexEntriesStart;
     std::size_t pos = 0;
     for (std::size_t i = 0; i < page.size(); ++i) {
         auto e = page.entry(i);
         const std::size_t skip = i == 0 ? 0 : prefix;
         const std::size_t n = e.size() - skip;
-        if (pos + n > fmt.capacity()) throw Error(Error::Kind::Invalid, "index page overfull");
+        if (pos + n > fmt.indexCapacity()) throw Error(Error::Kind::Invalid, "index page overfull");
         std::memcpy(data + pos, e.data() + skip, n);
         pos += n;
         mask[pos / 8] = static_cast<std::uint8_t>(mask[pos / 8] | (1u << (pos % 8)));
     }
-    const std::size_t free = fmt.pageSize - fmt.entriesOffset - pos;
+    const std::size_t free = fmt.pageSize - fmt.indexEntriesStart - pos;
     p[2] = static_cast<std::uint8_t>(free);
     p[3] = static_cast<std::uint8_t>(free >> 8);
 }

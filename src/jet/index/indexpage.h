@@ -2,7 +2,8 @@
 
 // Index pages: the leaf (0x04) and node (0x03) pages of an index B-tree.
 //
-// Header (little-endian):                         Jet 3    Jet 4
+// Header (little-endian; the offsets are Format's index* fields):
+//                                                 Jet 3    Jet 4
 //   page type: 0x03 node, 0x04 leaf                0        0
 //   always 0x01                                    1        1
 //   free bytes at the end of the page (2)          2        2
@@ -37,34 +38,10 @@
 #include <string>
 #include <vector>
 
+#include "jet/file/format.h"
 #include "jet/types.h"
 
 namespace jet {
-
-// Where the index page fields sit in each format.
-struct IndexPageFormat {
-    std::uint32_t pageSize;
-    std::uint32_t prevOffset;
-    std::uint32_t nextOffset;
-    std::uint32_t tailOffset;
-    std::uint32_t prefixOffset;
-    std::uint32_t prefixWidth;  // bytes
-    std::uint32_t nodeFlagOffset;
-    std::uint32_t maskOffset;
-    std::uint32_t maskSize;
-    std::uint32_t entriesOffset;
-
-    // Bytes of entry data one page holds.
-    std::uint32_t capacity() const { return pageSize - entriesOffset; }
-    std::uint32_t maxPrefix() const { return prefixWidth == 1 ? 0xFF : 0xFFFF; }
-
-    static const IndexPageFormat& jet3();
-    static const IndexPageFormat& jet4();
-    static const IndexPageFormat& of(Version v) { return v == Version::Jet3 ? jet3() : jet4(); }
-};
-
-constexpr std::uint8_t kIndexNodePage = 0x03;
-constexpr std::uint8_t kIndexLeafPage = 0x04;
 
 // One index page, decoded: entries held whole (prefix restored) back to back.
 class IndexPage {
@@ -105,14 +82,13 @@ public:
     // Sum of whole entry sizes.
     std::size_t dataBytes() const { return bytes_.size(); }
     // The shared prefix the page would be written with.
-    std::size_t prefixLength(const IndexPageFormat& fmt) const;
+    std::size_t prefixLength(const Format& fmt) const;
     // Bytes of the entry area when written.
-    std::size_t encodedBytes(const IndexPageFormat& fmt) const;
-    bool fits(const IndexPageFormat& fmt) const;
+    std::size_t encodedBytes(const Format& fmt) const;
+    bool fits(const Format& fmt) const;
 
 private:
-    friend IndexPage readIndexPage(const IndexPageFormat&, std::span<const std::uint8_t>,
-                                   std::uint32_t);
+    friend IndexPage readIndexPage(const Format&, std::span<const std::uint8_t>, std::uint32_t);
     std::size_t begin(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
     // Bytes every entry shares, short of each one's row byte; npos = unknown.
     std::size_t sharedPrefix() const;
@@ -134,11 +110,10 @@ int compareEntries(std::span<const std::uint8_t> keyA, std::uint32_t rowA,
 
 // Decodes a page image. A page that is not a sound index page fails with
 // Error::Kind::Corrupt naming the page.
-IndexPage readIndexPage(const IndexPageFormat& fmt, std::span<const std::uint8_t> image,
+IndexPage readIndexPage(const Format& fmt, std::span<const std::uint8_t> image,
                         std::uint32_t pageNumber);
 
 // Writes the page into image (pageSize bytes). The page must fit.
-void writeIndexPage(const IndexPageFormat& fmt, const IndexPage& page,
-                    std::span<std::uint8_t> image);
+void writeIndexPage(const Format& fmt, const IndexPage& page, std::span<std::uint8_t> image);
 
 }  // namespace jet

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "jet/error.h"
 #include "jet/file/bytes.h"
 #include "jet/values/convert.h"
-#include "jet/error.h"
 
 namespace jet {
 
@@ -18,6 +18,16 @@ void put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v) {
 }
 void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
     bytes::putLe32(b.data() + at, v);
+}
+
+// Type and tag of a TDEF page; Jet 4 fills in the free space once the page is.
+void putPageHeader(const Format& f, std::span<std::uint8_t> page) {
+    page[0] = kPageTdef;
+    page[1] = 0x01;
+    if (!f.tdefPageFreeSpace) {
+        page[2] = 'V';
+        page[3] = 'C';
+    }
 }
 
 std::size_t grow(std::vector<std::uint8_t>& b, std::size_t n) {
@@ -52,21 +62,17 @@ bool encodeName(const Format& f, std::string_view utf8, std::vector<std::uint8_t
 
 std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& t,
                                                std::span<const std::uint8_t> original) {
-    const bool jet4 = f.version == Version::Jet4;
     std::vector<std::uint8_t> b(f.tdefBlockEnd, 0);
-    b[0] = 0x02;
-    b[1] = 0x01;
-    if (!jet4) {
-        b[2] = 'V';
-        b[3] = 'C';
-    } else if (original.size() >= f.tdefBlockEnd) {
+    putPageHeader(f, b);
+    if (f.tdefMagic && original.size() >= f.tdefBlockEnd) {
         // Jet 4's unknown stretches: after the length, and between the
         // AutoNumber counter and the table type.
-        std::copy_n(original.begin() + 12, 4, b.begin() + 12);
-        std::copy_n(original.begin() + 24, 16, b.begin() + 24);
-    } else {
-        put32(b, 12, tableMagic);
-        b[24] = 0x01;
+        std::copy_n(original.begin() + f.tdefMagic, 4, b.begin() + f.tdefMagic);
+        std::copy(original.begin() + f.tdefUnknown, original.begin() + f.tdefTableType,
+                  b.begin() + f.tdefUnknown);
+    } else if (f.tdefMagic) {
+        put32(b, f.tdefMagic, tableMagic);
+        b[f.tdefUnknown] = 0x01;
     }
     put32(b, f.tdefRowCount, t.rowCount);
     put32(b, f.tdefAutoNumber, t.autoNumber);
@@ -98,12 +104,12 @@ std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& 
     for (const ColumnDef& c : t.columns) {
         std::size_t at = grow(b, f.columnEntrySize);
         b[at] = static_cast<std::uint8_t>(c.type);
-        if (jet4) put32(b, at + 1, tableMagic);
+        if (f.entryMagic) put32(b, at + 1, tableMagic);
         put16(b, at + f.columnNumber, c.number);
         put16(b, at + f.columnVarIndex, c.varIndex);
         put16(b, at + f.columnNumberCopy,
-              t.isSystem ? 0 : static_cast<std::uint16_t>(c.number + (jet4 ? 1 : 0)));
-        if (!jet4) put16(b, at + 7, 1);
+              t.isSystem ? 0 : static_cast<std::uint16_t>(c.number + f.columnNumberBase));
+        if (f.columnAlwaysOne) put16(b, at + f.columnAlwaysOne, 1);
         if (c.type == ColumnType::Numeric) {
             b[at + f.columnPrecision] = c.precision;
             b[at + f.columnScale] = c.scale;
@@ -118,15 +124,14 @@ std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& 
     }
     for (const ColumnDef& c : t.columns) appendName(f, b, c.name, t.name);
 
-    const std::size_t columnsAt = jet4 ? 4 : 0;
     for (const PhysicalIndex& p : t.physicalIndexes) {
         std::size_t at = grow(b, f.physicalIndexEntrySize);
-        if (jet4) put32(b, at, indexMagic);
+        if (f.entryMagic) put32(b, at, indexMagic);
         if (p.columns.size() > 10)
             throw Error(Error::Kind::Invalid,
                         "Table '" + t.name + "': an index may have at most 10 columns");
         for (std::size_t k = 0; k < 10; ++k) {
-            std::size_t e = at + columnsAt + 3 * k;
+            std::size_t e = at + f.physicalIndexColumns + 3 * k;
             if (k < p.columns.size()) {
                 put16(b, e, p.columns[k].columnNumber);
                 b[e + 2] = p.columns[k].ascending ? 0x01 : 0x00;
@@ -141,7 +146,7 @@ std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& 
 
     for (const LogicalIndex& l : t.indexes) {
         std::size_t at = grow(b, f.logicalIndexEntrySize);
-        if (jet4) put32(b, at, tableMagic);
+        if (f.entryMagic) put32(b, at, tableMagic);
         put32(b, at + f.logicalIndexNumber, static_cast<std::uint32_t>(l.number));
         put32(b, at + f.logicalIndexPhysical, static_cast<std::uint32_t>(l.physicalIndex));
         b[at + f.logicalIndexRelTableType] = l.relatedTableType;
@@ -189,17 +194,12 @@ std::vector<std::vector<std::uint8_t>> splitTableDefinition(const Format& f,
         } else {
             n = std::min<std::size_t>(def.size() - pos, f.pageSize - 8);
             std::copy_n(def.begin() + static_cast<std::ptrdiff_t>(pos), n, page.begin() + 8);
-            page[0] = 0x02;
-            page[1] = 0x01;
-            if (f.version == Version::Jet3) {
-                page[2] = 'V';
-                page[3] = 'C';
-            }
+            putPageHeader(f, page);
             n += 8;
         }
         pos += i == 0 ? n : n - 8;
         // Jet counts 8 bytes more than the data takes (observed on every page).
-        if (f.version == Version::Jet4)
+        if (f.tdefPageFreeSpace)
             bytes::putLe16(page.data() + 2,
                            static_cast<std::uint16_t>(n + 8 < f.pageSize ? f.pageSize - n - 8 : 0));
         bytes::putLe32(page.data() + f.tdefNextPage, i + 1 < pages.size() ? pages[i + 1] : 0);

@@ -65,7 +65,7 @@ TEST(VerifyIndexes, ReportsDamage) {
                 if (!db->table(name).physicalIndexes.empty()) table = name;
             ASSERT_FALSE(table.empty());
             const PhysicalIndex& index = db->table(table).physicalIndexes[0];
-            const auto& fmt = IndexPageFormat::of(db->version());
+            const auto& fmt = Format::of(db->version());
             Pager& pager = *db->impl().pager;
             // The first leaf of the index, down the left edge.
             std::uint32_t no = index.rootPage;

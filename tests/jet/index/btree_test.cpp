@@ -50,7 +50,7 @@ struct Walked {
 // Walks the tree level by level through the next links, checking that every
 // level is chained both ways, that each node entry names the last entry of
 // its child, and that all leaves sit at one depth.
-Walked walk(const IndexPageFormat& fmt, MemoryStore& store, std::uint32_t root) {
+Walked walk(const Format& fmt, MemoryStore& store, std::uint32_t root) {
     Walked w;
     std::vector<std::uint32_t> level{root};
     for (;;) {
@@ -98,7 +98,7 @@ Walked walk(const IndexPageFormat& fmt, MemoryStore& store, std::uint32_t root) 
 }
 
 TEST(IndexPage, RoundTripWithSharedPrefix) {
-    for (const IndexPageFormat* fmt : {&IndexPageFormat::jet3(), &IndexPageFormat::jet4()}) {
+    for (const Format* fmt : {&Format::jet3(), &Format::jet4()}) {
         IndexPage page;
         page.tdefPage = 7;
         page.prev = 3;
@@ -118,26 +118,26 @@ TEST(IndexPage, RoundTripWithSharedPrefix) {
         EXPECT_EQ(back.prev, 3u);
         EXPECT_EQ(back.next, 9u);
         const std::size_t used = 9 + 49 * 5;
-        EXPECT_EQ(image[2] | (image[3] << 8), static_cast<int>(fmt->capacity() - used));
+        EXPECT_EQ(image[2] | (image[3] << 8), static_cast<int>(fmt->indexCapacity() - used));
     }
 }
 
 TEST(IndexPage, DamagedPagesAreErrors) {
-    const auto& fmt = IndexPageFormat::jet4();
+    const auto& fmt = Format::jet4();
     std::vector<std::uint8_t> image(fmt.pageSize, 0);
     EXPECT_THROW(readIndexPage(fmt, image, 5), Error);  // type 0
-    image[0] = kIndexLeafPage;
+    image[0] = kPageIndexLeaf;
     image[1] = 1;
-    image[fmt.maskOffset] = 0x04;  // a 2-byte entry: too short
+    image[fmt.indexBitmap] = 0x04;  // a 2-byte entry: too short
     EXPECT_THROW(readIndexPage(fmt, image, 5), Error);
-    image[fmt.maskOffset] = 0;
-    image[fmt.maskOffset + fmt.maskSize - 1] = 0x80;  // past the page
+    image[fmt.indexBitmap] = 0;
+    image[fmt.indexBitmap + fmt.indexBitmapSize - 1] = 0x80;  // past the page
     EXPECT_THROW(readIndexPage(fmt, image, 5), Error);
-    image[fmt.maskOffset + fmt.maskSize - 1] = 0;
-    image[fmt.maskOffset + 1] = 0x01;  // one 8-byte entry, prefix longer than it
-    image[fmt.prefixOffset] = 20;
+    image[fmt.indexBitmap + fmt.indexBitmapSize - 1] = 0;
+    image[fmt.indexBitmap + 1] = 0x01;  // one 8-byte entry, prefix longer than it
+    image[fmt.indexPrefixLength] = 20;
     EXPECT_THROW(readIndexPage(fmt, image, 5), Error);
-    image[fmt.prefixOffset] = 0;
+    image[fmt.indexPrefixLength] = 0;
     EXPECT_EQ(readIndexPage(fmt, image, 5).size(), 1u);
     EXPECT_THROW(readIndexPage(fmt, std::span(image).first(100), 5), Error);
 }
@@ -145,7 +145,7 @@ TEST(IndexPage, DamagedPagesAreErrors) {
 // An empty tree in memory, rooted on the store's first page.
 class IndexTreeTest : public ::testing::TestWithParam<Version> {
 protected:
-    const IndexPageFormat& fmt = IndexPageFormat::of(GetParam());
+    const Format& fmt = Format::of(GetParam());
     MemoryStore store{fmt.pageSize};
     const std::uint32_t root = emptyRoot();
     IndexTree tree{fmt, store, root, 2};
@@ -172,7 +172,7 @@ TEST_P(IndexTreeTest, InOrderAppendsFillPagesAndUseTails) {
     // In-order loading leaves full pages: with compression a Jet 4 leaf holds
     // about 3616 / 6 entries.
     const double perPage = static_cast<double>(n) / static_cast<double>(store.pageCount());
-    EXPECT_GT(perPage, fmt.capacity() / 7.0);
+    EXPECT_GT(perPage, fmt.indexCapacity() / 7.0);
     for (int i : {0, 1, 59999}) EXPECT_TRUE(tree.containsKey(longKey(i)));
     EXPECT_FALSE(tree.containsKey(longKey(60000)));
 }
@@ -297,7 +297,7 @@ TEST_P(IndexTreeTest, LongTextKeysSplitNodesToo) {
     ASSERT_EQ(w.entries.size(), keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i) EXPECT_EQ(w.entries[i].first, keys[i]);
     EXPECT_GE(w.depth, 3);
-    std::vector<std::uint8_t> huge(fmt.capacity(), 0x7F);
+    std::vector<std::uint8_t> huge(fmt.indexCapacity(), 0x7F);
     EXPECT_THROW(tree.insert(huge, 0x300), Error);
 }
 

@@ -37,7 +37,7 @@ Comparison compareWithAccess(const std::filesystem::path& file) {
     Comparison out;
     auto db = Database::open(file, OpenMode::ReadOnly);
     Database::Impl& impl = db->impl();
-    const auto& fmt = IndexPageFormat::of(db->version());
+    const auto& fmt = Format::of(db->version());
     for (const std::string& name : db->tableNames(true)) {
         const TableDef& table = db->table(name);
         std::map<std::uint32_t, Row> rows;

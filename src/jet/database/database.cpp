@@ -9,13 +9,6 @@
 namespace jet {
 
 namespace {
-std::string quoted(const std::filesystem::path& p) {
-    // Appended rather than concatenated: GCC 12 at -O3 misreports "a" + s.
-    std::string q(1, '"');
-    q += p.string();
-    q += '"';
-    return q;
-}
 constexpr std::size_t kHeaderPrefix = 0x18 + 128;
 }  // namespace
 

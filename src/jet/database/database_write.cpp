@@ -27,8 +27,6 @@ namespace jet {
 
 namespace {
 
-std::string quoted(const std::filesystem::path& p) { return "\"" + p.string() + "\""; }
-
 DateTime now() {
     std::time_t t = std::time(nullptr);
     std::tm local{};

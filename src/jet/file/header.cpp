@@ -18,14 +18,6 @@ constexpr std::size_t kCodePage = 0x3C;
 constexpr std::size_t kDatabaseKey = 0x3E;
 constexpr std::size_t kPassword = 0x42;
 
-std::string quoted(const std::filesystem::path& p) {
-    // Appended rather than concatenated: GCC 12 at -O3 misreports "a" + s.
-    std::string q(1, '"');
-    q += p.string();
-    q += '"';
-    return q;
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> headerMask(std::size_t length) {

@@ -13,8 +13,8 @@
 #include <random>
 #include <string>
 
-#include "jet/file/bytes.h"
 #include "jet/error.h"
+#include "jet/file/bytes.h"
 
 namespace jet {
 
@@ -29,14 +29,6 @@ constexpr std::size_t kJournalHeader = 36;
 constexpr std::size_t kRecordExtra = 12;  // page number + checksum
 // Clean originals kept for the journal; past this, they are read back.
 constexpr std::size_t kMaxOriginals = 1024;
-
-std::string quoted(const fs::path& p) {
-    // Appended rather than concatenated: GCC 12 at -O3 misreports "a" + s.
-    std::string q(1, '"');
-    q += p.string();
-    q += '"';
-    return q;
-}
 
 std::string sysError() { return std::strerror(errno); }
 

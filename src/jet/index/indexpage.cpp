@@ -5,24 +5,15 @@
 #include <cstring>
 
 #include "jet/error.h"
+#include "jet/file/bytes.h"
 
 namespace jet {
 namespace {
 
-std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-void putLe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-std::uint32_t be32(const std::uint8_t* p) {
-    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-           (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
-}
-void putBe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
+using bytes::be32;
+using bytes::le32;
+using bytes::putBe32;
+using bytes::putLe32;
 
 // How many leading bytes a and b share, up to limit; eight at a time.
 std::size_t commonPrefix(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {

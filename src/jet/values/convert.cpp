@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "jet/error.h"
+#include "jet/values/calendar.h"
 
 namespace jet {
 
@@ -68,16 +69,6 @@ bool parseInt(std::string_view text, std::int64_t& out) {
     return true;
 }
 
-// Days since 1899-12-30 of a civil date (proleptic Gregorian).
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468 + 25569;
-}
-
 bool digits(std::string_view s, std::size_t pos, std::size_t n, int& out) {
     if (pos + n > s.size()) return false;
     out = 0;
@@ -123,8 +114,8 @@ bool parseDateTime(std::string_view text, DateTime& out) {
         (mo == 2 && d == 29 && !leap) || h > 23 || mi > 59 || sec > 59)
         return false;
     double dayFraction = (h * 3600.0 + mi * 60.0 + sec + frac) / 86400.0;
-    auto days =
-        static_cast<double>(daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)));
+    auto days = static_cast<double>(
+        calendar::daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)));
     // Before 1899-12-30 the whole part counts back while the time counts forward.
     out.days = days >= 0 ? days + dayFraction : days - dayFraction;
     return true;

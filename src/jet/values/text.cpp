@@ -183,26 +183,6 @@ std::string decodeCodePage(std::span<const std::uint8_t> data, std::uint16_t cod
     return out;
 }
 
-std::vector<std::uint8_t> utf8ToUtf16(std::string_view utf8) {
-    std::vector<std::uint8_t> out;
-    out.reserve(utf8.size() * 2);
-    auto put = [&](char16_t u) {
-        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(u >> 8));
-    };
-    for (std::size_t i = 0; i < utf8.size();) {
-        char32_t c = nextCodePoint(utf8, i);
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            put(static_cast<char16_t>(0xD800 + (c >> 10)));
-            put(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            put(static_cast<char16_t>(c));
-        }
-    }
-    return out;
-}
-
 std::optional<std::vector<std::uint8_t>> encodeCodePage(std::string_view utf8,
                                                         std::uint16_t codePage) {
     if (!usesTable(codePage)) {

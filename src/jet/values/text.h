@@ -25,8 +25,6 @@ std::string decodeJet4Text(std::span<const std::uint8_t> data);
 // they cannot read become U+FFFD), or as 1252 when there is none.
 std::string decodeCodePage(std::span<const std::uint8_t> data, std::uint16_t codePage);
 
-// UTF-8 to UTF-16LE; invalid UTF-8 becomes U+FFFD.
-std::vector<std::uint8_t> utf8ToUtf16(std::string_view utf8);
 // UTF-8 to the code page; nullopt when a character has no byte there.
 std::optional<std::vector<std::uint8_t>> encodeCodePage(std::string_view utf8,
                                                         std::uint16_t codePage);

@@ -18,6 +18,7 @@
 #include "jet/index/indexpage.h"
 #include "jet/table/longvalue_writer.h"
 #include "jet/table/row_builder.h"
+#include "jet/table/table_layout.h"
 #include "jet/table/tdef_builder.h"
 #include "jet/table/tdef_reader.h"
 #include "jet/values/convert.h"
@@ -434,102 +435,68 @@ std::unique_ptr<Database> Database::create(const std::filesystem::path& path, Ve
 
 // ---- tables -------------------------------------------------------------
 
-void Database::createTable(const std::string& name, const std::vector<ColumnSpec>& specs) {
-    Impl& impl = *impl_;
-    Impl::WriteScope scope(impl);
-    const Format& f = *impl.format;
-    const std::string where = "Cannot create table '" + name + "' in " + quoted(impl.path) + ": ";
+namespace {
 
-    if (auto why = nameProblem(f, name); !why.empty()) invalid(where + why);
-    const Catalog& catalog = impl.catalogCache();
-    for (const CatalogEntry& e : catalog.objects) {
-        if ((e.parentId == catalog.tablesContainer || e.type == 1) && namesEqual(e.name, name))
-            invalid(where + "an object of that name exists");
-    }
-    if (specs.empty()) invalid(where + "a table needs at least one column");
-    if (specs.size() > f.maxColumns)
-        invalid(where + "a table may have at most " + std::to_string(f.maxColumns) + " columns");
-
-    TableDef def;
-    def.name = name;
-    std::uint16_t fixedAt = 0, varSlot = 0;
-    std::size_t longValues = 0;
+// The new table's columns, checked and laid out. Messages start with where.
+TableDef layOutTable(const Format& f, const std::string& name, const std::vector<ColumnSpec>& specs,
+                     const std::string& where) {
+    TableLayoutBuilder layout(f);
     for (const ColumnSpec& s : specs) {
         const std::string col = "column '" + s.name + "': ";
         if (auto why = nameProblem(f, s.name); !why.empty()) invalid(where + col + why);
-        for (const ColumnDef& other : def.columns)
+        for (const ColumnDef& other : layout.table().columns)
             if (namesEqual(other.name, s.name)) invalid(where + col + "the name is used twice");
         ColumnDef c;
         c.name = s.name;
         c.type = s.type;
-        c.number = static_cast<std::uint16_t>(def.columns.size());
-        c.sortOrder = 0x0409;
-        c.codePage = f.textCodePage;
         c.flags = s.required ? 0x00 : 0x02;
         if (s.autoNumber) {
             if (s.type != ColumnType::Long)
                 invalid(where + col + "only a Long Integer can be AutoNumber");
             c.flags = 0x06;  // as Access: AutoNumber and "may be Null" (it never is)
         }
-        c.varIndex = varSlot;
-        switch (s.type) {
-            case ColumnType::Text:
-            case ColumnType::Binary: {
-                int n = s.length == 0 ? 255 : s.length;
-                if (n < 1 || n > 255)
-                    invalid(where + col + "the size must be 1 to 255, not " +
-                            std::to_string(s.length));
-                if (s.type == ColumnType::Text) {
-                    n *= f.textUnitSize;
-                    c.extraFlags = f.compressedText;
-                }
-                c.length = static_cast<std::uint16_t>(n);
-                ++varSlot;
-                break;
-            }
-            case ColumnType::Memo:
-            case ColumnType::Ole:
-                if (s.type == ColumnType::Memo) c.extraFlags = f.compressedText;
-                ++varSlot;
-                ++longValues;
-                break;
-            case ColumnType::Numeric:
-                if (!f.decimalColumns)
-                    invalid(where + col + "Decimal columns need an Access 2000 database");
-                if (s.precision < 1 || s.precision > 28 || s.scale > s.precision)
-                    invalid(where + col +
-                            "Decimal precision must be 1 to 28 and scale at most the precision");
-                c.precision = s.precision;
-                c.scale = s.scale;
-                [[fallthrough]];
-            default:
-                c.flags = static_cast<std::uint8_t>(c.flags | 0x01);
-                c.length = declaredFixedLength(s.type);
-                if (s.type != ColumnType::Boolean) {
-                    c.fixedOffset = fixedAt;
-                    fixedAt = static_cast<std::uint16_t>(fixedAt + c.length);
-                }
-                break;
+        if (s.type == ColumnType::Text || s.type == ColumnType::Binary) {
+            int n = s.length == 0 ? 255 : s.length;
+            if (n < 1 || n > 255)
+                invalid(where + col + "the size must be 1 to 255, not " + std::to_string(s.length));
+            c.length = layout.variableLength(s.type, n);
         }
-        def.columns.push_back(c);
+        if (s.type == ColumnType::Text || s.type == ColumnType::Memo)
+            c.extraFlags = f.compressedText;
+        if (s.type == ColumnType::Numeric) {
+            if (!f.decimalColumns)
+                invalid(where + col + "Decimal columns need an Access 2000 database");
+            if (s.precision < 1 || s.precision > 28 || s.scale > s.precision)
+                invalid(where + col +
+                        "Decimal precision must be 1 to 28 and scale at most the precision");
+            c.precision = s.precision;
+            c.scale = s.scale;
+        }
+        layout.add(std::move(c));
     }
-    def.maxColumnNumber = static_cast<std::uint16_t>(def.columns.size());
+    TableDef def = std::move(layout.table());
+    def.name = name;
+    return def;
+}
 
-    // The smallest row this table can have must fit the format.
-    {
-        RowLayout layout = RowLayout::of(def);
-        Row minimal(def.columns.size());
-        for (std::size_t i = 0; i < def.columns.size(); ++i)
-            if (isLongValue(def.columns[i].type)) minimal[i] = Bytes(12, 0);
-        std::vector<std::uint8_t> bytesOut;
-        std::size_t size = buildRow(f, layout, minimal, bytesOut);
-        if (size > f.maxRowSize)
-            invalid(where + "its rows would take " + std::to_string(size) +
-                    " bytes, more than the format's limit of " + std::to_string(f.maxRowSize));
-    }
+// The smallest row this table can have must fit the format.
+void checkSmallestRow(const Format& f, const TableDef& def, const std::string& where) {
+    RowLayout layout = RowLayout::of(def);
+    Row minimal(def.columns.size());
+    for (std::size_t i = 0; i < def.columns.size(); ++i)
+        if (isLongValue(def.columns[i].type)) minimal[i] = Bytes(12, 0);
+    std::vector<std::uint8_t> bytesOut;
+    std::size_t size = buildRow(f, layout, minimal, bytesOut);
+    if (size > f.maxRowSize)
+        invalid(where + "its rows would take " + std::to_string(size) +
+                " bytes, more than the format's limit of " + std::to_string(f.maxRowSize));
+}
 
-    PageAllocator allocator(*impl.pager, f);
-    // Usage maps: the table's two, two per memo/OLE column.
+// Empty usage maps: the table's two, two per memo/OLE column.
+void placeUsageMaps(Database::Impl& impl, PageAllocator& allocator, TableDef& def) {
+    const Format& f = *impl.format;
+    std::size_t longValues = 0;
+    for (const ColumnDef& c : def.columns) longValues += isLongValue(c.type) ? 1 : 0;
     const std::size_t mapCount = 2 + 2 * longValues;
     const std::uint32_t maps = mapPage(impl, allocator, mapCount);
     std::vector<std::uint32_t> pointers;
@@ -546,8 +513,11 @@ void Database::createTable(const std::string& name, const std::vector<ColumnSpec
         def.longValueMaps.push_back({c.number, pointers[next], pointers[next + 1]});
         next += 2;
     }
+}
 
-    // The definition, on as many pages as it needs.
+// The definition, on as many pages as it needs; sets def.tdefPage.
+void writeDefinition(Database::Impl& impl, PageAllocator& allocator, TableDef& def) {
+    const Format& f = *impl.format;
     std::vector<std::uint8_t> definition = buildTableDefinition(f, def);
     std::vector<std::uint32_t> tdefPages;
     for (std::size_t i = 0; i < tableDefinitionPages(f, definition.size()); ++i)
@@ -556,8 +526,11 @@ void Database::createTable(const std::string& name, const std::vector<ColumnSpec
     auto images = splitTableDefinition(f, definition, tdefPages);
     for (std::size_t i = 0; i < images.size(); ++i)
         std::memcpy(impl.pager->modify(tdefPages[i]), images[i].data(), f.pageSize);
+}
 
-    // The catalog row, owned by the database's owner.
+// The catalog row of a new table, owned by the database's owner.
+void addCatalogRow(Database::Impl& impl, const Catalog& catalog, const TableDef& def) {
+    const Format& f = *impl.format;
     auto objects = impl.tableDef("MSysObjects");
     const std::size_t nameCol = columnIndex(*objects, "Name");
     const std::size_t ownerCol = columnIndex(*objects, "Owner");
@@ -579,16 +552,19 @@ void Database::createTable(const std::string& name, const std::vector<ColumnSpec
     entry[columnIndex(*objects, "Id")] = std::int64_t{def.tdefPage};
     entry[parentCol] =
         std::int64_t{catalog.tablesContainer ? catalog.tablesContainer : catalogids::tables};
-    entry[nameCol] = name;
+    entry[nameCol] = def.name;
     entry[columnIndex(*objects, "Type")] = std::int64_t{catalogids::typeTable};
     entry[columnIndex(*objects, "DateCreate")] = created;
     entry[columnIndex(*objects, "DateUpdate")] = created;
     entry[ownerCol] = owner;
     entry[columnIndex(*objects, "Flags")] = std::int64_t{0};
     Appender(impl, objects).append(entry);
+}
 
-    // Access rights: full access for every account the Tables container
-    // names, as Access itself does for new tables.
+// Access rights: full access for every account the Tables container
+// names, as Access itself does for new tables.
+void addAccessRights(Database::Impl& impl, const Catalog& catalog, std::uint32_t tdefPage) {
+    const Format& f = *impl.format;
     auto aces = impl.tableDef("MSysACEs");
     const std::size_t objectCol = columnIndex(*aces, "ObjectId");
     const std::size_t sidCol = columnIndex(*aces, "SID");
@@ -607,12 +583,39 @@ void Database::createTable(const std::string& name, const std::vector<ColumnSpec
     Appender aceWriter(impl, aces);
     for (const Bytes& sid : sids) {
         Row ace(aces->columns.size());
-        ace[objectCol] = std::int64_t{def.tdefPage};
+        ace[objectCol] = std::int64_t{tdefPage};
         ace[sidCol] = sid;
         ace[columnIndex(*aces, "ACM")] = std::int64_t{1048575};
         ace[columnIndex(*aces, "FInheritable")] = false;
         aceWriter.append(ace);
     }
+}
+
+}  // namespace
+
+void Database::createTable(const std::string& name, const std::vector<ColumnSpec>& specs) {
+    Impl& impl = *impl_;
+    Impl::WriteScope scope(impl);
+    const Format& f = *impl.format;
+    const std::string where = "Cannot create table '" + name + "' in " + quoted(impl.path) + ": ";
+
+    if (auto why = nameProblem(f, name); !why.empty()) invalid(where + why);
+    const Catalog& catalog = impl.catalogCache();
+    for (const CatalogEntry& e : catalog.objects) {
+        if ((e.parentId == catalog.tablesContainer || e.type == 1) && namesEqual(e.name, name))
+            invalid(where + "an object of that name exists");
+    }
+    if (specs.empty()) invalid(where + "a table needs at least one column");
+    if (specs.size() > f.maxColumns)
+        invalid(where + "a table may have at most " + std::to_string(f.maxColumns) + " columns");
+
+    TableDef def = layOutTable(f, name, specs, where);
+    checkSmallestRow(f, def, where);
+    PageAllocator allocator(*impl.pager, f);
+    placeUsageMaps(impl, allocator, def);
+    writeDefinition(impl, allocator, def);
+    addCatalogRow(impl, catalog, def);
+    addAccessRights(impl, catalog, def.tdefPage);
 
     impl.invalidate();
     scope.commit();

@@ -12,6 +12,7 @@
 #include "jet/index/indexkey.h"
 #include "jet/index/indexpage.h"
 #include "jet/table/row_builder.h"
+#include "jet/table/table_layout.h"
 #include "jet/table/tdef_builder.h"
 #include "jet/values/convert.h"
 
@@ -113,11 +114,6 @@ const Bytes& aceAccount(const Format& f, int which) {
     return which == 1 ? f.aceUsers : f.aceAdmins;
 }
 
-struct Placed {
-    std::uint32_t page = 0;
-    std::vector<std::uint32_t> rows;  // row pointers, in insertion order
-};
-
 }  // namespace
 
 Bytes defaultOwnerSid(Version version) { return Format::of(version).databaseOwner; }
@@ -132,33 +128,20 @@ std::vector<TableDef> systemTableDefs(Version v) {
     std::vector<TableDef> out;
     std::uint32_t tdefPage = 2;
     for (const TableFact& fact : tableFacts(f)) {
-        TableDef t;
-        t.name = fact.name;
-        t.tdefPage = tdefPage++;
-        t.isSystem = true;
-        std::uint16_t fixedAt = 0, varSlot = 0;
+        TableLayoutBuilder layout(f);
         for (const ColumnFact& cf : fact.columns) {
             ColumnDef c;
             c.name = cf.name;
             c.type = cf.type;
-            c.number = static_cast<std::uint16_t>(t.columns.size());
             c.flags = cf.flags;
-            c.sortOrder = 0x0409;
-            c.codePage = f.textCodePage;
-            c.varIndex = varSlot;
-            if (isVariableLength(cf.type)) {
-                ++varSlot;
-                c.length =
-                    isLongValue(cf.type) ? 0 : static_cast<std::uint16_t>(255 * f.textUnitSize);
-            } else {
-                c.length = declaredFixedLength(cf.type);
-                c.fixedOffset = cf.type == ColumnType::Boolean ? 0 : fixedAt;
-                if (cf.type != ColumnType::Boolean)
-                    fixedAt = static_cast<std::uint16_t>(fixedAt + c.length);
-            }
-            t.columns.push_back(c);
+            // Every variable system column declares 255 units, binary ones too.
+            if (!isLongValue(cf.type)) c.length = static_cast<std::uint16_t>(255 * f.textUnitSize);
+            layout.add(std::move(c));
         }
-        t.maxColumnNumber = static_cast<std::uint16_t>(t.columns.size());
+        TableDef& t = layout.table();
+        t.name = fact.name;
+        t.tdefPage = tdefPage++;
+        t.isSystem = true;
         for (const PhysicalFact& pf : fact.physical) {
             PhysicalIndex p;
             p.number = static_cast<int>(t.physicalIndexes.size());
@@ -182,48 +165,69 @@ std::vector<TableDef> systemTableDefs(Version v) {
     return out;
 }
 
-std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
-    const Format& f = Format::of(v);
-    std::vector<TableDef> tables = systemTableDefs(v);
-    namespace ids = catalogids;
-    TableDef& objects = tables[0];
-    TableDef& aces = tables[1];
+namespace {
 
-    // Page plan.
-    const std::size_t mapRowSize = 5 + f.inlineMapBytes;
-    const std::size_t mapsPerPage = (f.pageSize - f.dataRowTable) / (mapRowSize + 2);
+// The image under construction, addressed by page number.
+class Image {
+public:
+    Image(const Format& f, std::uint32_t pages)
+        : f_(f), bytes_(static_cast<std::size_t>(pages) * f.pageSize, 0) {}
+    std::span<std::uint8_t> page(std::uint32_t n) {
+        return {bytes_.data() + static_cast<std::size_t>(n) * f_.pageSize, f_.pageSize};
+    }
+    std::vector<std::uint8_t> take() { return std::move(bytes_); }
+
+private:
+    const Format& f_;
+    std::vector<std::uint8_t> bytes_;
+};
+
+// Where every page goes (the layout in empty_database.h), and what each
+// usage-map row will list once the pages are known.
+struct PagePlan {
+    static constexpr std::uint32_t firstMapPage = 6;
+    std::size_t mapsPerPage = 0;
+    std::uint32_t mapPages = 0;
+    std::uint32_t objectsPage = 0;
+    std::uint32_t acesPage = 0;
+    std::uint32_t pageCount = 0;
+    std::vector<std::vector<std::uint32_t>> mapContents;
+
+    std::size_t mapSlot(std::uint32_t pointer) const {
+        return (bytes::pointerPage(pointer) - firstMapPage) * mapsPerPage +
+               bytes::pointerRow(pointer);
+    }
+};
+
+// Places the index roots, the two row pages and the usage-map rows, and
+// points every table at its maps.
+PagePlan planPages(const Format& f, std::vector<TableDef>& tables) {
+    PagePlan plan;
+    plan.mapsPerPage = (f.pageSize - f.dataRowTable) / (5 + f.inlineMapBytes + 2);
     std::size_t mapCount = 0;
     for (const TableDef& t : tables) {
         std::size_t lv = 0;
         for (const ColumnDef& c : t.columns) lv += isLongValue(c.type) ? 1 : 0;
         mapCount += 2 + 2 * lv + t.physicalIndexes.size();
     }
-    const std::uint32_t firstMapPage = 6;
-    const auto mapPages = static_cast<std::uint32_t>((mapCount + mapsPerPage - 1) / mapsPerPage);
-    std::uint32_t next = firstMapPage + mapPages;
-    for (TableDef& t : tables) {
+    plan.mapPages =
+        static_cast<std::uint32_t>((mapCount + plan.mapsPerPage - 1) / plan.mapsPerPage);
+    std::uint32_t next = PagePlan::firstMapPage + plan.mapPages;
+    for (TableDef& t : tables)
         for (PhysicalIndex& p : t.physicalIndexes) p.rootPage = next++;
-    }
-    const std::uint32_t objectsPage = next++;
-    const std::uint32_t acesPage = next++;
-    const std::uint32_t pageCount = next;
+    plan.objectsPage = next++;
+    plan.acesPage = next++;
+    plan.pageCount = next;
 
-    std::vector<std::uint8_t> image(static_cast<std::size_t>(pageCount) * f.pageSize, 0);
-    auto page = [&](std::uint32_t n) {
-        return std::span<std::uint8_t>(image.data() + static_cast<std::size_t>(n) * f.pageSize,
-                                       f.pageSize);
-    };
-
-    // Usage-map rows: pointers first, contents once every page is known.
+    plan.mapContents.resize(mapCount);
     std::uint32_t mapIndex = 0;
     auto nextMap = [&] {
-        std::uint32_t ptr =
-            bytes::rowPointer(firstMapPage + mapIndex / static_cast<std::uint32_t>(mapsPerPage),
-                              static_cast<std::uint8_t>(mapIndex % mapsPerPage));
+        const auto perPage = static_cast<std::uint32_t>(plan.mapsPerPage);
+        std::uint32_t ptr = bytes::rowPointer(PagePlan::firstMapPage + mapIndex / perPage,
+                                              static_cast<std::uint8_t>(mapIndex % perPage));
         ++mapIndex;
         return ptr;
     };
-    std::vector<std::vector<std::uint32_t>> mapContents(mapCount);
     for (TableDef& t : tables) {
         t.ownedPagesMap = nextMap();
         t.freeSpaceMap = nextMap();
@@ -237,7 +241,7 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
         }
         for (PhysicalIndex& p : t.physicalIndexes) {
             p.usageMap = nextMap();
-            mapContents[mapIndex - 1] = {p.rootPage};
+            plan.mapContents[mapIndex - 1] = {p.rootPage};
         }
         // The definition lists long-value maps by column name.
         std::sort(t.longValueMaps.begin(), t.longValueMaps.end(),
@@ -246,64 +250,74 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
                              lower(t.columns[b.columnNumber].name);
                   });
     }
-    auto mapSlot = [&](std::uint32_t ptr) {
-        return (bytes::pointerPage(ptr) - firstMapPage) * mapsPerPage + bytes::pointerRow(ptr);
+    // MSysObjects and MSysACEs own their row pages.
+    auto owns = [&](const TableDef& t, std::uint32_t page) {
+        plan.mapContents[plan.mapSlot(t.ownedPagesMap)] = {page};
+        plan.mapContents[plan.mapSlot(t.freeSpaceMap)] = {page};
     };
-    mapContents[mapSlot(objects.ownedPagesMap)] = {objectsPage};
-    mapContents[mapSlot(objects.freeSpaceMap)] = {objectsPage};
-    mapContents[mapSlot(aces.ownedPagesMap)] = {acesPage};
-    mapContents[mapSlot(aces.freeSpaceMap)] = {acesPage};
+    owns(tables[0], plan.objectsPage);
+    owns(tables[1], plan.acesPage);
+    return plan;
+}
 
-    // Catalog rows.
+// Rows of one system table on one page; returns their row pointers.
+std::vector<std::uint32_t> writeRows(const Format& f, TableDef& t, std::span<std::uint8_t> page,
+                                     std::uint32_t pageNumber, const std::vector<Row>& rows) {
+    const ConvertContext ctx{f.version, t.name, 1252};
+    datapage::init(page, f, t.tdefPage);
+    const RowLayout layout = RowLayout::of(t);
+    std::vector<std::uint32_t> pointers;
+    for (const Row& values : rows) {
+        Row stored;
+        convertRow(values, t, ctx, stored);
+        std::vector<std::uint8_t> bytesOut;
+        buildRow(f, layout, stored, bytesOut);
+        pointers.push_back(bytes::rowPointer(pageNumber, datapage::addRow(page, f, bytesOut)));
+    }
+    t.rowCount = static_cast<std::uint32_t>(rows.size());
+    return pointers;
+}
+
+// The catalog: three containers, the database document, the system tables.
+std::vector<Row> objectRows(const Format& f, const std::vector<TableDef>& tables) {
+    namespace ids = catalogids;
     const DateTime created{kCreationDate};
     const auto sysFlags = static_cast<std::int64_t>(static_cast<std::int32_t>(ids::systemFlags));
-    struct Object {
-        std::int32_t id, parent;
-        const char* name;
-        std::int16_t type;
-        Bytes owner;
+    auto row = [&](std::int32_t id, std::int32_t parent, const std::string& name, std::int16_t type,
+                   const Bytes& owner) {
+        Row r(tables[0].columns.size());
+        r[0] = std::int64_t{id};
+        r[1] = std::int64_t{parent};
+        r[2] = name;
+        r[3] = std::int64_t{type};
+        r[4] = created;
+        r[5] = created;
+        r[6] = owner;
+        r[7] = sysFlags;
+        return r;
     };
-    std::vector<Object> rows = {
-        {ids::tables, ids::root, "Tables", ids::typeContainer, f.objectOwner},
-        {ids::databases, ids::root, "Databases", ids::typeContainer, f.objectOwner},
-        {ids::relationships, ids::root, "Relationships", ids::typeContainer, f.objectOwner},
-        {ids::msysDb, ids::databases, "MSysDb", ids::typeDatabase, f.databaseOwner},
+    std::vector<Row> rows = {
+        row(ids::tables, ids::root, "Tables", ids::typeContainer, f.objectOwner),
+        row(ids::databases, ids::root, "Databases", ids::typeContainer, f.objectOwner),
+        row(ids::relationships, ids::root, "Relationships", ids::typeContainer, f.objectOwner),
+        row(ids::msysDb, ids::databases, "MSysDb", ids::typeDatabase, f.databaseOwner),
     };
     for (const TableDef& t : tables)
-        rows.push_back({static_cast<std::int32_t>(t.tdefPage), ids::tables, t.name.c_str(),
-                        ids::typeTable, f.objectOwner});
+        rows.push_back(row(static_cast<std::int32_t>(t.tdefPage), ids::tables, t.name,
+                           ids::typeTable, f.objectOwner));
+    return rows;
+}
 
-    ConvertContext ctx{v, "MSysObjects", 1252};
-    datapage::init(page(objectsPage), f, objects.tdefPage);
-    RowLayout objectLayout = RowLayout::of(objects);
-    std::vector<std::uint32_t> objectPointers;
-    for (const Object& o : rows) {
-        Row values(objects.columns.size());
-        values[0] = std::int64_t{o.id};
-        values[1] = std::int64_t{o.parent};
-        values[2] = std::string(o.name);
-        values[3] = std::int64_t{o.type};
-        values[4] = created;
-        values[5] = created;
-        values[6] = o.owner;
-        values[7] = sysFlags;
-        Row stored;
-        convertRow(values, objects, ctx, stored);
-        std::vector<std::uint8_t> bytesOut;
-        buildRow(f, objectLayout, stored, bytesOut);
-        std::uint8_t row = datapage::addRow(page(objectsPage), f, bytesOut);
-        objectPointers.push_back(bytes::rowPointer(objectsPage, row));
-    }
-    objects.rowCount = static_cast<std::uint32_t>(rows.size());
-
+// Access entries as Jet writes them for a new database.
+std::vector<Row> aceRows(const Format& f) {
+    namespace ids = catalogids;
     struct Ace {
         std::int32_t object;
         int account;
         std::int32_t mask;
         bool inheritable;
     };
-    // Access entries as Jet writes them for a new database.
-    const std::vector<Ace> aceRows = {
+    const Ace aces[] = {
         {2, 0, 393216, false},
         {3, 0, 393216, false},
         {4, 0, 393216, false},
@@ -321,77 +335,73 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
         {ids::tables, 2, 1048319, true},
         {ids::relationships, 2, 1048575, true},
     };
-    ctx.table = "MSysACEs";
-    datapage::init(page(acesPage), f, aces.tdefPage);
-    RowLayout aceLayout = RowLayout::of(aces);
-    std::vector<std::uint32_t> acePointers;
-    for (const Ace& a : aceRows) {
-        Row values = {std::int64_t{a.object}, aceAccount(f, a.account), std::int64_t{a.mask},
-                      a.inheritable};
-        Row stored;
-        convertRow(values, aces, ctx, stored);
-        std::vector<std::uint8_t> bytesOut;
-        buildRow(f, aceLayout, stored, bytesOut);
-        std::uint8_t row = datapage::addRow(page(acesPage), f, bytesOut);
-        acePointers.push_back(bytes::rowPointer(acesPage, row));
-    }
-    aces.rowCount = static_cast<std::uint32_t>(aceRows.size());
+    std::vector<Row> rows;
+    for (const Ace& a : aces)
+        rows.push_back({std::int64_t{a.object}, aceAccount(f, a.account), std::int64_t{a.mask},
+                        a.inheritable});
+    return rows;
+}
 
-    // Index roots: empty leaves, or the entries of the catalog rows.
-    // The definition counts the distinct keys of each index.
-    auto writeLeaf = [&](const TableDef& t, PhysicalIndex& p,
-                         std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> entries) {
-        std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-            return compareEntries(a.first, a.second, b.first, b.second) < 0;
-        });
-        IndexPage leaf;
-        leaf.leaf = true;
-        leaf.tdefPage = t.tdefPage;
-        p.rowCount = 0;
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (i == 0 || entries[i].first != entries[i - 1].first) ++p.rowCount;
-            leaf.insert(leaf.size(), makeIndexEntry(entries[i].first, entries[i].second));
-        }
-        writeIndexPage(f, leaf, page(p.rootPage));
-    };
+using Entries = std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>>;
+
+// One index root as a single leaf; the definition counts its distinct keys.
+void writeLeaf(const Format& f, Image& image, const TableDef& t, PhysicalIndex& p,
+               Entries entries) {
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return compareEntries(a.first, a.second, b.first, b.second) < 0;
+    });
+    IndexPage leaf;
+    leaf.leaf = true;
+    leaf.tdefPage = t.tdefPage;
+    p.rowCount = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i == 0 || entries[i].first != entries[i - 1].first) ++p.rowCount;
+        leaf.insert(leaf.size(), makeIndexEntry(entries[i].first, entries[i].second));
+    }
+    writeIndexPage(f, leaf, image.page(p.rootPage));
+}
+
+// Index roots: the entries of the catalog rows, empty leaves elsewhere.
+void writeIndexes(const Format& f, Image& image, std::vector<TableDef>& tables,
+                  const std::vector<Row>& objects, std::span<const std::uint32_t> objectRows,
+                  const std::vector<Row>& aces, std::span<const std::uint32_t> aceRows) {
     const KeyColumn longKey{ColumnType::Long, true, 0, 0x0409};
     const KeyColumn textKey{ColumnType::Text, true, 0, 0x0409};
-    {
-        std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> byName, byId;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            Value id = std::int64_t{rows[i].id}, parent = std::int64_t{rows[i].parent};
-            Value name = std::string(rows[i].name);
-            byName.emplace_back(encodeKey(v, {longKey, textKey}, {&parent, &name}),
-                                objectPointers[i]);
-            byId.emplace_back(encodeKey(v, {longKey}, {&id}), objectPointers[i]);
-        }
-        writeLeaf(objects, objects.physicalIndexes[0], byName);
-        writeLeaf(objects, objects.physicalIndexes[1], byId);
-        std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> byObject;
-        for (std::size_t i = 0; i < aceRows.size(); ++i) {
-            Value id = std::int64_t{aceRows[i].object};
-            byObject.emplace_back(encodeKey(v, {longKey}, {&id}), acePointers[i]);
-        }
-        writeLeaf(aces, aces.physicalIndexes[0], byObject);
-        for (std::size_t t = 2; t < tables.size(); ++t) {
-            for (PhysicalIndex& p : tables[t].physicalIndexes) writeLeaf(tables[t], p, {});
-        }
+    Entries byName, byId, byObject;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        byName.emplace_back(
+            encodeKey(f.version, {longKey, textKey}, {&objects[i][1], &objects[i][2]}),
+            objectRows[i]);
+        byId.emplace_back(encodeKey(f.version, {longKey}, {&objects[i][0]}), objectRows[i]);
     }
-    // Usage-map rows.
-    for (std::uint32_t m = 0; m < mapPages; ++m) datapage::init(page(firstMapPage + m), f, 0);
-    for (std::size_t i = 0; i < mapCount; ++i) {
-        auto row = inlineMapRow(f, 0, mapContents[i]);
-        datapage::addRow(page(firstMapPage + static_cast<std::uint32_t>(i / mapsPerPage)), f, row);
-    }
+    for (std::size_t i = 0; i < aces.size(); ++i)
+        byObject.emplace_back(encodeKey(f.version, {longKey}, {&aces[i][0]}), aceRows[i]);
+    writeLeaf(f, image, tables[0], tables[0].physicalIndexes[0], byName);
+    writeLeaf(f, image, tables[0], tables[0].physicalIndexes[1], byId);
+    writeLeaf(f, image, tables[1], tables[1].physicalIndexes[0], byObject);
+    for (std::size_t t = 2; t < tables.size(); ++t)
+        for (PhysicalIndex& p : tables[t].physicalIndexes) writeLeaf(f, image, tables[t], p, {});
+}
 
-    // Free-page map: nothing inside the file is free; everything after is.
-    datapage::init(page(1), f, 1);
+// The usage-map rows, and the free-page map: nothing inside the file is
+// free, everything after it is.
+void writeMaps(const Format& f, Image& image, const PagePlan& plan) {
+    for (std::uint32_t m = 0; m < plan.mapPages; ++m)
+        datapage::init(image.page(PagePlan::firstMapPage + m), f, 0);
+    for (std::size_t i = 0; i < plan.mapContents.size(); ++i) {
+        const auto page = static_cast<std::uint32_t>(i / plan.mapsPerPage);
+        datapage::addRow(image.page(PagePlan::firstMapPage + page), f,
+                         inlineMapRow(f, 0, plan.mapContents[i]));
+    }
+    datapage::init(image.page(1), f, 1);
     std::vector<std::uint32_t> free;
-    for (std::uint32_t n = pageCount; n < f.inlineMapBytes * 8; ++n) free.push_back(n);
-    datapage::addRow(page(1), f, inlineMapRow(f, 0, free));
-    datapage::addRow(page(1), f, inlineMapRow(f, 0, {}));
+    for (std::uint32_t n = plan.pageCount; n < f.inlineMapBytes * 8; ++n) free.push_back(n);
+    datapage::addRow(image.page(1), f, inlineMapRow(f, 0, free));
+    datapage::addRow(image.page(1), f, inlineMapRow(f, 0, {}));
+}
 
-    // Definitions; Jet 4 lists the system tables' columns by name.
+// Definitions; Jet 4 lists the system tables' columns by name.
+void writeDefinitions(const Format& f, Image& image, const std::vector<TableDef>& tables) {
     for (const TableDef& t : tables) {
         TableDef ordered = t;
         if (f.systemColumnsByName) {
@@ -403,11 +413,29 @@ std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
         auto def = buildTableDefinition(f, ordered);
         std::uint32_t pages[] = {t.tdefPage};
         auto images = splitTableDefinition(f, def, pages);
-        std::copy(images[0].begin(), images[0].end(), page(t.tdefPage).begin());
+        std::copy(images[0].begin(), images[0].end(), image.page(t.tdefPage).begin());
     }
+}
 
-    writeHeader(page(0), f, kCreationDate);
-    return image;
+}  // namespace
+
+std::vector<std::uint8_t> buildEmptyDatabase(Version v) {
+    const Format& f = Format::of(v);
+    std::vector<TableDef> tables = systemTableDefs(v);
+    const PagePlan plan = planPages(f, tables);
+    Image image(f, plan.pageCount);
+
+    const std::vector<Row> objects = objectRows(f, tables);
+    const std::vector<Row> aces = aceRows(f);
+    const auto objectPointers =
+        writeRows(f, tables[0], image.page(plan.objectsPage), plan.objectsPage, objects);
+    const auto acePointers =
+        writeRows(f, tables[1], image.page(plan.acesPage), plan.acesPage, aces);
+    writeIndexes(f, image, tables, objects, objectPointers, aces, acePointers);
+    writeMaps(f, image, plan);
+    writeDefinitions(f, image, tables);
+    writeHeader(image.page(0), f, kCreationDate);
+    return image.take();
 }
 
 }  // namespace jet

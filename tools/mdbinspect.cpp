@@ -63,6 +63,7 @@ std::string columnSize(const jet::ColumnDef& c, jet::Version v) {
 
 int tables(const std::string& file, bool system) {
     auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    const auto snapshot = db->snapshot();  // one committed state throughout
     for (const auto& name : db->tableNames(system)) {
         auto cursor = db->scan(name);
         std::size_t rows = 0;
@@ -127,6 +128,7 @@ int csv(const std::string& file, const std::string& table) {
 // One line per index problem; a summary line last.
 int verify(const std::string& file) {
     auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
+    const auto snapshot = db->snapshot();  // one committed state throughout
     std::size_t tables = 0, indexes = 0, problems = 0;
     for (const auto& name : db->tableNames(true)) {
         ++tables;

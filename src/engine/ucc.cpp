@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "dbaccess/accesstarget.h"
+#include "jet/newfile.h"
 #include "platform/appdata.h"
 
 // The templates are compiled into the engine library as a Qt resource, which
@@ -41,17 +42,13 @@ void Tcc::WriteTemplate(const QString& resourceName, const QString& targetPath) 
         return TFileCreateError(
             QStringLiteral("Cannot create file \"%1\". %2").arg(targetPath, reason));
     };
-    QFile file(targetPath);
-    // NewOnly: a file that appeared since the caller looked is not replaced.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw cannotCreate(file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.close();
-        file.remove();  // a partial database would only fail later, less clearly
-        throw cannotCreate(reason);
-    }
-    file.close();
+    // Complete or absent, even after a crash; a file that appeared since the
+    // caller looked is not replaced.
+    const std::string why = jet::writeNewFile(
+        QFile::encodeName(targetPath).toStdString(),
+        {reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+         static_cast<std::size_t>(bytes.size())});
+    if (!why.empty()) throw cannotCreate(QString::fromStdString(why));
 }
 
 void Tcc::OpenTarget(dbaccess::TAccessConnection& accconnection, const QString& targetPath) {

@@ -9,7 +9,16 @@
 // the next open rolls a leftover journal back. A change made outside begin()
 // commits by itself. Closing or destroying the Database with a transaction open
 // discards it.
+//
+// Several programs may open one file: one writer (ReadWrite) and any number
+// of readers (ReadOnly). Every reading call of a reader, and each RowCursor
+// until its end, sees the file as one committed state, before or after any
+// commit, never between; a ReadSnapshot makes several calls see the same
+// one. A commit waits for the readers of the moment to finish, while new
+// ones wait for it; either side waits at most the busy timeout, then fails
+// with Error::Kind::Busy.
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -28,6 +37,7 @@ enum class OpenMode { ReadOnly, ReadWrite };
 
 class RowCursor;
 class RowInserter;
+class ReadSnapshot;
 
 class Database {
 public:
@@ -45,6 +55,11 @@ public:
     Database& operator=(const Database&) = delete;
 
     const std::filesystem::path& path() const;
+    // How long a read or a commit waits for the other side (default 10 s).
+    void setBusyTimeout(std::chrono::milliseconds timeout);
+    // Holds the file still for reading until the snapshot is destroyed (a
+    // writer's own Database needs none: nobody else changes its file).
+    ReadSnapshot snapshot() const;
     Version version() const;
     const Format& format() const;
     std::uint16_t codePage() const;  // Jet 3 text encoding (1252 unless the header says so)
@@ -84,6 +99,20 @@ public:
 private:
     explicit Database(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
+};
+
+class ReadSnapshot {
+public:
+    ReadSnapshot(ReadSnapshot&& other) noexcept;
+    ReadSnapshot& operator=(ReadSnapshot&& other) noexcept;
+    ~ReadSnapshot();
+    void release();
+
+private:
+    friend class Database;
+    friend class RowCursor;
+    explicit ReadSnapshot(const Database::Impl& impl);
+    const Database::Impl* impl_;
 };
 
 // Walks every row of a table in storage order. Long values are read whole.

@@ -6,6 +6,8 @@
 #include "jet/table/tdef_reader.h"
 #include "jet/values/text.h"
 
+#include <utility>
+
 namespace jet {
 
 namespace {
@@ -103,6 +105,7 @@ std::unique_ptr<Database> Database::open(const std::filesystem::path& path, Open
     impl->path = path;
     impl->readOnly = mode == OpenMode::ReadOnly;
     impl->pager = Pager::open(path, !impl->readOnly);
+    const ReadSnapshot snapshot(*impl);
     impl->header = parseHeader(impl->pager->readPrefix(kHeaderPrefix), path);
     impl->format = &Format::of(impl->header.version);
     impl->pager->setPageSize(impl->format->pageSize);
@@ -115,25 +118,35 @@ std::unique_ptr<Database> Database::open(const std::filesystem::path& path, Open
 }
 
 const std::filesystem::path& Database::path() const { return impl_->path; }
+void Database::setBusyTimeout(std::chrono::milliseconds timeout) {
+    impl_->pager->setBusyTimeout(timeout);
+}
+ReadSnapshot Database::snapshot() const { return ReadSnapshot(*impl_); }
 Version Database::version() const { return impl_->header.version; }
 const Format& Database::format() const { return *impl_->format; }
 std::uint16_t Database::codePage() const { return impl_->codePage(); }
 
 std::vector<std::string> Database::tableNames(bool includeSystem) const {
+    const ReadSnapshot snapshot(*impl_);
     std::vector<std::string> out;
     for (const CatalogEntry* e : impl_->catalogCache().tables())
         if (includeSystem || !e->isSystem()) out.push_back(e->name);
     return out;
 }
 
-bool Database::hasTable(std::string_view name) const { return impl_->findTable(name) != nullptr; }
+bool Database::hasTable(std::string_view name) const {
+    const ReadSnapshot snapshot(*impl_);
+    return impl_->findTable(name) != nullptr;
+}
 
 const TableDef& Database::table(std::string_view name) const {
+    const ReadSnapshot snapshot(*impl_);
     return impl_->publish(impl_->tableDef(name));
 }
 
 RowCursor Database::scan(std::string_view name) const {
     auto state = std::make_unique<RowCursor::State>();
+    state->snapshot.emplace(ReadSnapshot(*impl_));
     state->table = impl_->tableDef(name);
     state->scanner = std::make_unique<TableScanner>(*impl_->pager, *impl_->format, *state->table,
                                                     impl_->codePage());
@@ -174,6 +187,27 @@ void Database::rollback() {
 
 bool Database::inTransaction() const { return impl_->inTransaction; }
 
+// ---- ReadSnapshot -----------------------------------------------------------
+
+ReadSnapshot::ReadSnapshot(const Database::Impl& impl) : impl_(&impl) {
+    // A fresh view: whatever was derived from the pages read before goes.
+    if (impl.pager->beginRead()) impl.invalidate();
+}
+ReadSnapshot::ReadSnapshot(ReadSnapshot&& other) noexcept
+    : impl_(std::exchange(other.impl_, nullptr)) {}
+ReadSnapshot& ReadSnapshot::operator=(ReadSnapshot&& other) noexcept {
+    if (this != &other) {
+        release();
+        impl_ = std::exchange(other.impl_, nullptr);
+    }
+    return *this;
+}
+ReadSnapshot::~ReadSnapshot() { release(); }
+void ReadSnapshot::release() {
+    if (impl_) impl_->pager->endRead();
+    impl_ = nullptr;
+}
+
 // ---- RowCursor --------------------------------------------------------------
 
 RowCursor::RowCursor(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -181,7 +215,11 @@ RowCursor::RowCursor(RowCursor&&) noexcept = default;
 RowCursor& RowCursor::operator=(RowCursor&&) noexcept = default;
 RowCursor::~RowCursor() = default;
 
-bool RowCursor::next() { return state_->scanner->next(state_->row); }
+bool RowCursor::next() {
+    if (state_->scanner->next(state_->row)) return true;
+    state_->snapshot.reset();
+    return false;
+}
 const Row& RowCursor::row() const { return state_->row; }
 const TableDef& RowCursor::table() const { return *state_->table; }
 

@@ -77,6 +77,7 @@ struct Database::Impl {
 };
 
 struct RowCursor::State {
+    std::optional<ReadSnapshot> snapshot;  // until the last row
     std::shared_ptr<const TableDef> table;
     std::unique_ptr<TableScanner> scanner;
     Row row;

@@ -16,6 +16,7 @@
 #include "jet/index/btree.h"
 #include "jet/index/indexkey.h"
 #include "jet/index/indexpage.h"
+#include "jet/newfile.h"
 #include "jet/table/longvalue_writer.h"
 #include "jet/table/row_builder.h"
 #include "jet/table/table_layout.h"
@@ -419,17 +420,9 @@ std::vector<std::uint8_t> Database::emptyImage(Version version) {
 }
 
 std::unique_ptr<Database> Database::create(const std::filesystem::path& path, Version version) {
-    const Format& f = Format::of(version);
-    const std::vector<std::uint8_t> image = buildEmptyDatabase(version);
-    {
-        auto pager = Pager::create(path, f.pageSize);
-        const std::size_t pages = image.size() / f.pageSize;
-        for (std::size_t n = 0; n < pages; ++n) {
-            std::uint32_t number = pager->append();
-            std::memcpy(pager->modify(number), image.data() + n * f.pageSize, f.pageSize);
-        }
-        pager->commit();
-    }
+    // Complete or absent after a crash, never an empty file in the way.
+    const std::string why = writeNewFile(path, buildEmptyDatabase(version));
+    if (!why.empty()) throw Error(Error::Kind::Io, "Cannot create " + quoted(path) + ": " + why);
     return open(path, OpenMode::ReadWrite);
 }
 

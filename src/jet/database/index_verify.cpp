@@ -245,6 +245,7 @@ std::vector<std::string> Database::verifyIndexes(std::string_view tableName) con
     // Index pages changed in this transaction reach the pager first.
     Impl& impl = const_cast<Impl&>(*impl_);
     if (!impl.readOnly) flushIndexes(impl);
+    const ReadSnapshot snapshot = this->snapshot();
     const std::shared_ptr<const TableDef> table = impl.tableDef(tableName);
     std::vector<std::string> problems;
     for (const PhysicalIndex& index : table->physicalIndexes) {

@@ -1,7 +1,7 @@
 #include "jet/file/pager.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <thread>
 #include <string>
 
 #include "jet/error.h"
@@ -165,6 +166,42 @@ bool readJournal(const fs::path& journal, std::uint32_t& pageSize, std::uint64_t
     return true;
 }
 
+// The lock bytes (pager.h): past any page offset the format can reach.
+constexpr std::uint64_t kPendingByte = std::uint64_t{1} << 40;
+constexpr std::uint64_t kReservedByte = kPendingByte + 1;
+constexpr std::uint64_t kSharedByte = kPendingByte + 2;
+
+// Polling while a lock is taken: soon at first, then every 10 ms, so that a
+// reader finds the gaps between a busy writer's commits.
+void pause(int attempt) {
+    static constexpr int kMs[] = {0, 1, 1, 2, 2, 5, 5};
+    const int ms = attempt < 7 ? kMs[attempt] : 10;
+    if (ms == 0)
+        ::sched_yield();
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// The file length a journal's header records; 0 when the header is not
+// (yet) whole.
+std::uint64_t journalLength(const fs::path& journal) {
+    const int jfd = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
+    if (jfd < 0) return 0;
+    std::uint8_t header[kJournalHeader];
+    const bool whole = readExact(jfd, header, kJournalHeader, 0) &&
+                       (std::memcmp(header, kMagic, 8) == 0 ||
+                        std::memcmp(header, kMagicFnv, 8) == 0) &&
+                       bytes::le64(header + 28) == fnv1a(header, 28, kFnvSeed);
+    ::close(jfd);
+    return whole ? bytes::le64(header + 12) : 0;
+}
+
+bool writableHere(const fs::path& path) {
+    fs::path dir = path.parent_path();
+    if (dir.empty()) dir = ".";
+    return !isReadOnly(path) && !isReadOnly(dir);
+}
+
 }  // namespace
 
 Error corruptPage(const Pager& pager, std::uint32_t page, const std::string& what) {
@@ -183,8 +220,9 @@ Pager::Pager(fs::path path, int fd, bool writable)
 
 Pager::~Pager() {
     // An open transaction is discarded; pages it spilled are put back.
-    if (spilled_ || journalFd_ >= 0) rollback();
-    if (fd_ >= 0) ::close(fd_);  // closing drops the flock
+    if (writable_) rollback();
+    dropSpill();
+    if (fd_ >= 0) ::close(fd_);  // closing drops the locks
 }
 
 [[noreturn]] void Pager::ioError(const std::string& what) const {
@@ -216,37 +254,254 @@ void Pager::syncFd(int fd, IoStep::Kind kind) const {
     if (::fsync(fd) != 0) ioError("flush");
 }
 
-bool Pager::recover(const fs::path& path) {
+// ---- locks ------------------------------------------------------------------
+
+bool Pager::trySetLock(short type, std::uint64_t byte) {
+    struct flock fl {};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(byte);
+    fl.l_len = 1;
+    while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EACCES) return false;
+        ioError("lock");
+    }
+    return true;
+}
+
+bool Pager::heldByOther(std::uint64_t byte) const {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(byte);
+    fl.l_len = 1;
+    while (::fcntl(fd_, F_OFD_GETLK, &fl) != 0)
+        if (errno != EINTR) ioError("test the locks of");
+    return fl.l_type != F_UNLCK;
+}
+
+bool Pager::tryShared() {
+    // Passing the pending byte keeps new readers out while a commit waits.
+    if (!trySetLock(F_RDLCK, kPendingByte)) return false;
+    const bool got = trySetLock(F_RDLCK, kSharedByte);
+    trySetLock(F_UNLCK, kPendingByte);
+    return got;
+}
+
+void Pager::lockShared() {
+    const auto deadline = std::chrono::steady_clock::now() + busyTimeout_;
+    for (int attempt = 0; !tryShared(); ++attempt) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            throw Error(Error::Kind::Busy, "Cannot read " + quoted(path_) +
+                                               ": another program is committing to it");
+        pause(attempt);
+    }
+}
+
+void Pager::lockExclusive(bool holdingShared) {
+    const auto deadline = std::chrono::steady_clock::now() + busyTimeout_;
+    for (int attempt = 0; !trySetLock(F_WRLCK, kPendingByte); ++attempt) {
+        // Readers pass the pending byte in a moment; someone holding it for
+        // long is another program recovering the file, which waits for our
+        // shared lock in turn: then we give way at once.
+        if (holdingShared && attempt >= 3)
+            throw Error(Error::Kind::Busy, "Cannot recover " + quoted(path_) +
+                                               ": another program is recovering it");
+        if (std::chrono::steady_clock::now() >= deadline)
+            throw Error(Error::Kind::Busy, "Cannot write to " + quoted(path_) +
+                                               ": another program is writing to it");
+        pause(attempt);
+    }
+    for (int attempt = 0; !trySetLock(F_WRLCK, kSharedByte); ++attempt) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            trySetLock(F_UNLCK, kPendingByte);
+            throw Error(Error::Kind::Busy, "Cannot write to " + quoted(path_) +
+                                               ": other programs are still reading it");
+        }
+        pause(attempt);
+    }
+    exclusive_ = true;
+}
+
+void Pager::unlockExclusive() {
+    if (!exclusive_) return;
+    trySetLock(F_UNLCK, kSharedByte);
+    trySetLock(F_UNLCK, kPendingByte);
+    exclusive_ = false;
+}
+
+void Pager::unlockAll() {
+    trySetLock(F_UNLCK, kSharedByte);
+    trySetLock(F_UNLCK, kPendingByte);
+    exclusive_ = false;
+}
+
+bool Pager::hotJournal() const {
+    std::error_code ec;
+    return fs::exists(journalPath(path_), ec) && !heldByOther(kReservedByte);
+}
+
+bool Pager::playBackHot() {
+    lockExclusive(true);
+    bool done = false;
+    try {
+        // Another program may have put it right while we waited. A journal
+        // whose header is bad was never acted on: it only goes.
+        if (hotJournal()) {
+            playBack();
+            if (::unlink(journalPath(path_).c_str()) != 0) ioError("remove the journal of");
+            syncFolder(path_);
+            done = true;
+        }
+    } catch (...) {
+        unlockExclusive();
+        throw;
+    }
+    // Back to shared: the caller goes on reading or takes reserved.
+    trySetLock(F_RDLCK, kSharedByte);
+    trySetLock(F_UNLCK, kPendingByte);
+    exclusive_ = false;
+    return done;
+}
+
+bool Pager::recover(const fs::path& path, std::chrono::milliseconds busyTimeout) {
     fs::path journal = journalPath(path);
     std::error_code ec;
     if (!fs::exists(journal, ec)) return false;
-
-    fs::path dir = path.parent_path();
-    if (dir.empty()) dir = ".";
-    const bool readOnly = isReadOnly(path) || isReadOnly(dir);
-    int fd = readOnly ? -1 : ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = writableHere(path) ? ::open(path.c_str(), O_RDWR | O_CLOEXEC) : -1;
     if (fd < 0) {
-        const std::string why = readOnly ? "the file or its folder is read-only" : sysError();
+        const std::string why =
+            writableHere(path) ? sysError() : "the file or its folder is read-only";
         throw Error(Error::Kind::Io, "Cannot recover " + quoted(path) +
                                          ": an interrupted commit left " + quoted(journal) +
                                          " and rolling it back needs write access (" + why + ")");
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        throw Error(Error::Kind::Busy,
-                    "Cannot open " + quoted(path) + ": another program is writing to it");
+    Pager p(path, fd, true);  // closes fd, dropping its locks
+    p.busyTimeout_ = busyTimeout;
+    p.lockShared();
+    return p.hotJournal() && p.playBackHot();
+}
+
+void Pager::openWriter() {
+    const std::string busy =
+        "Cannot open " + quoted(path_) + " for writing: another program is writing to it";
+    if (heldByOther(kReservedByte)) throw Error(Error::Kind::Busy, busy);
+    const auto deadline = std::chrono::steady_clock::now() + busyTimeout_;
+    for (int attempt = 0;; ++attempt) {
+        lockShared();
+        try {
+            if (hotJournal()) playBackHot();
+            break;
+        } catch (const Error& e) {
+            unlockAll();
+            if (e.kind() != Error::Kind::Busy || std::chrono::steady_clock::now() >= deadline)
+                throw;
+            pause(attempt);
+        }
     }
-    // Re-check under the lock: the writer may have finished meanwhile.
-    if (!fs::exists(journal, ec)) {
-        ::close(fd);
+    try {
+        if (!trySetLock(F_WRLCK, kReservedByte)) throw Error(Error::Kind::Busy, busy);
+        // A writer that died between our look and our lock left its journal.
+        std::error_code ec;
+        if (fs::exists(journalPath(path_), ec)) {
+            unlockAll();  // shared, which a recovering reader would wait for
+            lockExclusive();
+            playBack();
+            if (::unlink(journalPath(path_).c_str()) != 0) ioError("remove the journal of");
+            syncFolder(path_);
+        }
+    } catch (...) {
+        unlockAll();
+        throw;
+    }
+    unlockAll();  // reserved stays
+    viewLength_ = fileSize(fd_);
+}
+
+// A reader's view under its shared lock: the file, bounded by a live
+// writer's journal, or read through a hot one it may not play back.
+void Pager::refreshView() {
+    overlay_.clear();
+    overlayLength_ = 0;
+    overlayPageSize_ = 0;
+    cache_.clear();
+    lru_.clear();
+    std::uint64_t length = fileSize(fd_);
+    const fs::path journal = journalPath(path_);
+    std::error_code ec;
+    if (fs::exists(journal, ec)) {
+        if (heldByOther(kReservedByte)) {
+            // Pages past this end are a live transaction's, spilled early.
+            if (const std::uint64_t committed = journalLength(journal); committed != 0)
+                length = std::min(length, committed);
+        } else {
+            std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> overlay;
+            std::uint32_t pageSize = 0;
+            std::uint64_t original = 0;
+            if (readJournal(journal, pageSize, original,
+                            [&](std::uint32_t number, const std::uint8_t* data) {
+                                overlay.try_emplace(number, data, data + pageSize);
+                            })) {
+                overlay_ = std::move(overlay);
+                overlayLength_ = original;
+                overlayPageSize_ = pageSize;
+                length = std::min(length, original);
+            }
+        }
+    }
+    viewLength_ = length;
+    if (pageSize_ != 0) {
+        if (overlayPageSize_ != 0 && overlayPageSize_ != pageSize_)
+            throw Error(Error::Kind::Corrupt,
+                        "The journal of " + quoted(path_) + " does not match the file's page size");
+        filePages_ = static_cast<std::uint32_t>(viewLength_ / pageSize_);
+        pageCount_ = filePages_;
+    }
+}
+
+bool Pager::beginRead() {
+    if (writable_ || fd_ < 0) return false;
+    if (readDepth_ > 0) {
+        ++readDepth_;
         return false;
     }
-    Pager p(path, fd, true);
-    p.playBack();
-    if (::unlink(journal.c_str()) != 0) p.ioError("remove the journal of");
-    syncFolder(path);
-    return true;  // p's destructor closes fd
+    const auto deadline = std::chrono::steady_clock::now() + busyTimeout_;
+    bool readThrough = !writableHere(path_);
+    for (int attempt = 0;; ++attempt) {
+        lockShared();
+        try {
+            if (readThrough || !hotJournal()) {
+                refreshView();
+                break;
+            }
+        } catch (...) {
+            unlockAll();
+            throw;
+        }
+        // A crash left the journal: put the file right, then read.
+        unlockAll();
+        try {
+            recover(path_, busyTimeout_);
+        } catch (const Error& e) {
+            // Where it cannot be put right, it is read through.
+            if (e.kind() == Error::Kind::Io) readThrough = true;
+            if (e.kind() == Error::Kind::Busy && std::chrono::steady_clock::now() >= deadline)
+                throw;
+            if (e.kind() != Error::Kind::Io && e.kind() != Error::Kind::Busy) throw;
+            pause(attempt);
+        }
+    }
+    readDepth_ = 1;
+    return true;
 }
+
+void Pager::endRead() {
+    if (writable_ || fd_ < 0 || readDepth_ == 0) return;
+    if (--readDepth_ == 0) unlockAll();
+}
+
+// ---- opening ----------------------------------------------------------------
 
 std::unique_ptr<Pager> Pager::open(const fs::path& path, bool writable) {
     std::error_code ec;
@@ -255,21 +510,6 @@ std::unique_ptr<Pager> Pager::open(const fs::path& path, bool writable) {
         throw Error(Error::Kind::Io, "Cannot open " + quoted(path) + ": no such file");
     if (fs::is_directory(status))
         throw Error(Error::Kind::Io, "Cannot open " + quoted(path) + ": it is a folder");
-
-    // A reader that cannot put the file right reads it as the journal says
-    // it was, leaving both untouched.
-    std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> overlay;
-    std::uint64_t overlayLength = 0;
-    std::uint32_t overlayPageSize = 0;
-    try {
-        recover(path);
-    } catch (const Error& e) {
-        if (writable || e.kind() != Error::Kind::Io) throw;
-        readJournal(journalPath(path), overlayPageSize, overlayLength,
-                    [&](std::uint32_t number, const std::uint8_t* data) {
-                        overlay.try_emplace(number, data, data + overlayPageSize);
-                    });
-    }
 
     if (writable) {
         if (isReadOnly(path))
@@ -288,32 +528,14 @@ std::unique_ptr<Pager> Pager::open(const fs::path& path, bool writable) {
         throw Error(Error::Kind::Io, "Cannot open " + quoted(path) +
                                          (writable ? " for writing: " : ": ") + std::strerror(err));
     }
-    if (writable && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        throw Error(Error::Kind::Busy, "Cannot open " + quoted(path) +
-                                           " for writing: another program is writing to it");
-    }
     std::unique_ptr<Pager> p(new Pager(path, fd, writable));
-    if (overlayPageSize != 0) {
-        p->overlay_ = std::move(overlay);
-        p->overlayLength_ = overlayLength;
-        p->overlayPageSize_ = overlayPageSize;
+    if (writable) {
+        p->openWriter();
+    } else {
+        // Recovers a leftover journal now, or reads through it.
+        p->beginRead();
+        p->endRead();
     }
-    return p;
-}
-
-std::unique_ptr<Pager> Pager::create(const fs::path& path, std::uint32_t pageSize) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        std::string why = errno == EEXIST ? "a file already exists there" : sysError();
-        throw Error(Error::Kind::Io, "Cannot create " + quoted(path) + ": " + why);
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        throw Error(Error::Kind::Busy, "Cannot create " + quoted(path) + ": it is locked");
-    }
-    std::unique_ptr<Pager> p(new Pager(path, fd, true));
-    p->setPageSize(pageSize);
     return p;
 }
 
@@ -321,6 +543,7 @@ std::unique_ptr<Pager> Pager::fromImage(std::vector<std::uint8_t> image, std::ui
                                         const fs::path& path) {
     std::unique_ptr<Pager> p(new Pager(path, -1, false));
     p->image_ = std::move(image);
+    p->viewLength_ = p->image_.size();
     p->setPageSize(pageSize);
     return p;
 }
@@ -350,14 +573,10 @@ std::vector<std::uint8_t> Pager::readPrefix(std::size_t length) const {
 
 void Pager::setPageSize(std::uint32_t pageSize) {
     pageSize_ = pageSize;
-    std::uint64_t size = fd_ < 0 ? image_.size() : fileSize(fd_);
-    if (overlayPageSize_ != 0) {
-        if (overlayPageSize_ != pageSize)
-            throw Error(Error::Kind::Corrupt,
-                        "The journal of " + quoted(path_) + " does not match the file's page size");
-        size = std::min(size, overlayLength_);
-    }
-    filePages_ = static_cast<std::uint32_t>(size / pageSize);
+    if (overlayPageSize_ != 0 && overlayPageSize_ != pageSize)
+        throw Error(Error::Kind::Corrupt,
+                    "The journal of " + quoted(path_) + " does not match the file's page size");
+    filePages_ = static_cast<std::uint32_t>(viewLength_ / pageSize);
     pageCount_ = filePages_;
     dirty_.clear();
     cache_.clear();
@@ -387,6 +606,8 @@ void Pager::remember(std::uint32_t number, PageRef page) const {
     cache_.emplace(number, Cached{std::move(page), std::prev(lru_.end())});
 }
 
+// ---- pages ------------------------------------------------------------------
+
 PageRef Pager::page(std::uint32_t number) const {
     failIfBroken();
     if (auto d = dirty_.find(number); d != dirty_.end()) return d->second;
@@ -403,6 +624,8 @@ PageRef Pager::page(std::uint32_t number) const {
         std::memcpy(page->data(), o->second.data(), pageSize_);
     } else if (fd_ < 0) {
         std::memcpy(page->data(), image_.data() + std::size_t{number} * pageSize_, pageSize_);
+    } else if (spilled_.count(number)) {
+        readSpilled(number, page->data());
     } else if (!readExact(fd_, page->data(), pageSize_, std::uint64_t{number} * pageSize_)) {
         ioError("read page " + std::to_string(number) + " of");
     }
@@ -416,8 +639,10 @@ std::uint8_t* Pager::modify(std::uint32_t number) {
     if (auto d = dirty_.find(number); d != dirty_.end()) return d->second->data();
     auto copy = std::make_shared<Page>(*page(number));
     if (auto c = cache_.find(number); c != cache_.end()) {
-        // The clean page is the original the journal wants: no read then.
-        if (number < filePages_ && originals_.size() < kMaxOriginals && !journaled_.count(number))
+        // The clean page is the original the journal wants: no read then
+        // (unless it is a spilled page, which is not the original).
+        if (number < filePages_ && originals_.size() < kMaxOriginals && !journaled_.count(number) &&
+            !spilled_.count(number))
             originals_.emplace(number, c->second.page);
         lru_.erase(c->second.position);
         cache_.erase(c);
@@ -435,6 +660,8 @@ std::uint32_t Pager::append() {
     dirty_.emplace(number, std::make_shared<Page>(pageSize_));
     return number;
 }
+
+// ---- journal and commit -----------------------------------------------------
 
 bool Pager::playBack() {
     std::uint32_t pageSize = 0;
@@ -486,8 +713,10 @@ void Pager::journalPages() {
         journaled_.insert(pending.begin(), pending.end());
         pending.clear();
     };
-    for (const auto& [number, _] : dirty_) {
-        if (number >= filePages_ || journaled_.count(number)) continue;
+    // Committed pages are untouched until the commit writes them: the file
+    // still holds every original.
+    auto add = [&](std::uint32_t number) {
+        if (number >= filePages_ || journaled_.count(number)) return;
         std::uint8_t* record = journalBuffer_.data() + filled * recordSize;
         bytes::putLe32(record, number);
         if (auto o = originals_.find(number); o != originals_.end())
@@ -497,7 +726,9 @@ void Pager::journalPages() {
         bytes::putLe64(record + 4 + pageSize_, recordSum(salt_, record, 4 + pageSize_));
         pending.push_back(number);
         if (++filled == batch) flush();
-    }
+    };
+    for (const auto& entry : dirty_) add(entry.first);
+    for (const auto& entry : spilled_) add(entry.first);
     flush();
     originals_.clear();
     syncFd(journalFd_, IoStep::Kind::JournalSync);
@@ -509,25 +740,41 @@ void Pager::journalPages() {
 
 std::vector<std::uint32_t> Pager::dirtyInOrder() const {
     std::vector<std::uint32_t> order;
-    order.reserve(dirty_.size());
+    order.reserve(dirty_.size() + spilled_.size());
     for (const auto& entry : dirty_) order.push_back(entry.first);
+    for (const auto& entry : spilled_)
+        if (!dirty_.count(entry.first)) order.push_back(entry.first);
     std::sort(order.begin(), order.end());
     return order;
 }
 
 void Pager::writeDirtyPages() {
     // In file order, so appended pages extend the file; neighbouring pages
-    // go out in one call.
+    // go out in one call. Spilled pages come back from the cache or the
+    // spill file.
     const std::vector<std::uint32_t> order = dirtyInOrder();
     constexpr std::size_t kRun = 256;
     std::vector<iovec> run;
+    std::vector<std::uint8_t> scratch;
     for (std::size_t i = 0; i < order.size();) {
         run.clear();
+        std::size_t used = 0;
         std::size_t j = i;
         do {
-            step({IoStep::Kind::PageWrite, order[j]});
-            touched_ = true;
-            run.push_back({dirty_.at(order[j])->data(), pageSize_});
+            const std::uint32_t number = order[j];
+            step({IoStep::Kind::PageWrite, number});
+            if (number < filePages_) touched_ = true;
+            std::uint8_t* data = nullptr;
+            if (auto d = dirty_.find(number); d != dirty_.end()) {
+                data = d->second->data();
+            } else if (auto c = cache_.find(number); c != cache_.end()) {
+                data = const_cast<std::uint8_t*>(c->second.page->data());
+            } else {
+                if (scratch.empty()) scratch.resize(kRun * pageSize_);
+                data = scratch.data() + used++ * pageSize_;
+                readSpilled(number, data);
+            }
+            run.push_back({data, pageSize_});
             ++j;
         } while (j < order.size() && order[j] == order[j - 1] + 1 && run.size() < kRun);
         if (!writeVectors(fd_, run.data(), run.size(), std::uint64_t{order[i]} * pageSize_))
@@ -536,13 +783,51 @@ void Pager::writeDirtyPages() {
     }
 }
 
+void Pager::spillPage(std::uint32_t number, const Page& page) {
+    if (spillFd_ < 0) {
+        // Unnamed, so nothing is left behind; beside the file, where there
+        // is room for it, or else in the temporary folder.
+        fs::path dir = path_.parent_path();
+        if (dir.empty()) dir = ".";
+        spillFd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (spillFd_ < 0)
+            spillFd_ = ::open(fs::temp_directory_path().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC,
+                              0600);
+        if (spillFd_ < 0) ioError("make room for the changes to");
+    }
+    auto [slot, added] = spilled_.try_emplace(number, spilled_.size());
+    std::uint64_t at = slot->second * pageSize_;
+    const std::uint8_t* data = page.data();
+    for (std::size_t left = pageSize_; left > 0;) {
+        const ssize_t n = ::pwrite(spillFd_, data, left, static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ioError("make room for the changes to");
+        data += n;
+        left -= static_cast<std::size_t>(n);
+        at += static_cast<std::uint64_t>(n);
+    }
+    (void)added;
+}
+
+void Pager::readSpilled(std::uint32_t number, std::uint8_t* out) const {
+    if (!readExact(spillFd_, out, pageSize_, spilled_.at(number) * pageSize_))
+        ioError("read back the changes to");
+}
+
+void Pager::dropSpill() {
+    if (spillFd_ >= 0) ::close(spillFd_);
+    spillFd_ = -1;
+    spilled_.clear();
+}
+
 void Pager::endTransaction() {
     if (journalFd_ >= 0) ::close(journalFd_);
     journalFd_ = -1;
     journalEnd_ = 0;
     journaled_.clear();
     originals_.clear();
-    spilled_ = false;
+    dropSpill();
+    grown_ = false;
     touched_ = false;
 }
 
@@ -551,32 +836,44 @@ void Pager::undoInPlace() {
     cache_.clear();
     lru_.clear();
     pageCount_ = filePages_;
+    const bool hadJournal = journalFd_ >= 0 || journalEnd_ != 0;
     if (journalFd_ >= 0) {
         ::close(journalFd_);
         journalFd_ = -1;
     }
     const fs::path journal = journalPath(path_);
-    if (!touched_) {
-        // The database was not written: the journal is worthless.
-        ::unlink(journal.c_str());
-        endTransaction();
-        return;
-    }
     try {
-        if (!playBack()) throw Error(Error::Kind::Io, "journal unreadable");
-        step({IoStep::Kind::JournalDelete, 0});
-        if (::unlink(journal.c_str()) != 0) ioError("remove the journal of");
-        syncFolder(path_);
+        if (touched_) {
+            // Only a commit overwrites committed pages, under the exclusive
+            // lock, which is held until this is done.
+            if (!playBack()) throw Error(Error::Kind::Io, "journal unreadable");
+        } else if (grown_) {
+            // Spilled pages past the committed end: cut them off.
+            step({IoStep::Kind::Truncate, 0});
+            if (::ftruncate(fd_, static_cast<off_t>(std::uint64_t{filePages_} * pageSize_)) != 0)
+                ioError("truncate");
+            syncFd(fd_, IoStep::Kind::FileSync);
+        }
+        if (hadJournal && (touched_ || grown_)) {
+            step({IoStep::Kind::JournalDelete, 0});
+            if (::unlink(journal.c_str()) != 0) ioError("remove the journal of");
+            syncFolder(path_);
+        } else if (hadJournal) {
+            // The file was not written: the journal is worthless.
+            ::unlink(journal.c_str());
+        }
     } catch (...) {
-        // The journal stays; the next open puts the file right.
+        // The journal stays; the next open puts the file right. Readers are
+        // kept out until then (the exclusive lock stays, if held).
         broken_ = true;
     }
     endTransaction();
+    if (!broken_) unlockExclusive();
 }
 
 void Pager::rollback() {
     if (broken_) return;
-    if (spilled_ || journalFd_ >= 0) {
+    if (!spilled_.empty() || grown_ || journalFd_ >= 0) {
         undoInPlace();
         return;
     }
@@ -588,13 +885,42 @@ void Pager::rollback() {
 void Pager::spillIfNeeded() {
     if (dirty_.size() <= dirtyLimit_ || broken_) return;
     try {
-        journalPages();
-        writeDirtyPages();
+        std::vector<std::uint32_t> appended;
+        for (const auto& [number, data] : dirty_) {
+            if (number < filePages_)
+                spillPage(number, *data);
+            else
+                appended.push_back(number);
+        }
+        if (!appended.empty()) {
+            // The committed length is on disk before the file grows past it.
+            if (journalFd_ < 0) {
+                openJournal();
+                syncFd(journalFd_, IoStep::Kind::JournalSync);
+                syncFolder(journalPath(path_));
+                journalNew_ = false;
+            }
+            std::sort(appended.begin(), appended.end());
+            for (std::size_t i = 0; i < appended.size();) {
+                std::vector<iovec> run;
+                std::size_t j = i;
+                do {
+                    step({IoStep::Kind::PageWrite, appended[j]});
+                    grown_ = true;
+                    run.push_back({dirty_.at(appended[j])->data(), pageSize_});
+                    ++j;
+                } while (j < appended.size() && appended[j] == appended[j - 1] + 1 &&
+                         run.size() < 256);
+                if (!writeVectors(fd_, run.data(), run.size(),
+                                  std::uint64_t{appended[i]} * pageSize_))
+                    ioError("write to");
+                i = j;
+            }
+        }
     } catch (...) {
         undoInPlace();
         throw;
     }
-    spilled_ = true;
     // Least recently used pages make room: pages just written are the
     // likeliest to be read again.
     for (auto& [number, data] : dirty_) remember(number, std::move(data));
@@ -606,6 +932,8 @@ void Pager::commit() {
     if (!hasChanges()) return;
     try {
         journalPages();
+        // Readers finish and new ones wait while pages are put in place.
+        lockExclusive();
         writeDirtyPages();
         syncFd(fd_, IoStep::Kind::FileSync);
         step({IoStep::Kind::JournalDelete, 0});
@@ -618,6 +946,7 @@ void Pager::commit() {
         undoInPlace();
         throw;
     }
+    unlockExclusive();
     // Committed: the written pages become clean cache entries.
     // Least recently used pages make room: pages just written are the
     // likeliest to be read again.

@@ -23,15 +23,38 @@
 // whose header is bad was never acted on and is just deleted. A commit ends
 // by deleting the journal, then syncing the folder.
 //
-// A transaction larger than the dirty-page limit spills: at a safe point
-// (spillIfNeeded(), between statements) its pages are journaled and written
-// early, and become clean pages the cache may drop. Rolling back such a
-// transaction plays the journal back.
+// A transaction larger than the dirty-page limit spills at a safe point
+// (spillIfNeeded(), between statements), and no page a reader can reach
+// changes before the commit: appended pages go to the file past its
+// committed end (the journal, synced first, records that end, so a crash
+// cuts them off again), changed pages go to a private unnamed spill file.
+// The commit journals and writes them like any other.
 //
-// One writer at a time: a writable Pager holds an exclusive flock() on the
-// file (per open file, so two Databases in one process exclude each other
-// too). Readers take no lock; they only need it to recover a journal.
+// Locks: open-file-description byte locks (fcntl F_OFD_SETLK), as SQLite
+// takes them, on bytes far past any page the format can address (page
+// numbers are 24 bits in row pointers, so no file reaches 64 GiB):
+//   2^40      pending   writer: taken before exclusive; readers pass it
+//                       (read lock, briefly) on their way to shared, so a
+//                       waiting commit stops new readers and is not starved
+//   2^40 + 1  reserved  the writer's, write lock, held while it is open:
+//                       one writer at a time
+//   2^40 + 2  shared    readers: read lock for one read transaction;
+//                       the committing writer: write lock (exclusive)
+//                       while it puts pages in place and deletes the journal
+// Byte locks on the file itself also work where it is read-only (a read
+// lock needs only read access), and leave no lock file behind; they are
+// advisory, so readers that do not lock (mdbtools) are not hindered. Being
+// per open file description, two Pagers in one process exclude each other
+// like two processes.
+//
+// A journal is hot (left by a crash) when it exists while nobody holds the
+// reserved lock. Whoever finds one under a shared lock plays it back under
+// pending + exclusive, before taking reserved; a reader without write access
+// reads through it instead. A journal beside a held reserved lock belongs to
+// a live writer and is ignored, except that its recorded length bounds the
+// reader's view. Waits are bounded (setBusyTimeout()); past it, Busy.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -61,19 +84,18 @@ using WriteHook = std::function<bool(const IoStep&)>;
 
 class Pager {
 public:
-    // Opens an existing file. writable takes the writer's lock and needs a
-    // writable file and folder. A leftover journal is played back first; a
-    // reader without write access reads through it instead.
+    // Opens an existing file. writable takes the writer's (reserved) lock and
+    // needs a writable file and folder. A leftover journal is played back
+    // first; a reader without write access reads through it instead.
     static std::unique_ptr<Pager> open(const std::filesystem::path& path, bool writable);
-    // Creates a new, empty file (fails if one exists) and holds the lock.
-    static std::unique_ptr<Pager> create(const std::filesystem::path& path, std::uint32_t pageSize);
     // A read-only pager over bytes in memory (no file, no lock): for tests
     // and fuzzing. path only names it in messages.
     static std::unique_ptr<Pager> fromImage(std::vector<std::uint8_t> image, std::uint32_t pageSize,
                                             const std::filesystem::path& path = "<memory>");
-    // Plays back a leftover journal of path, if any. Returns true when one was
-    // found. Throws when it cannot (busy file, no write access).
-    static bool recover(const std::filesystem::path& path);
+    // Plays back a hot journal of path, if any. Returns true when it did.
+    // Throws when it cannot (busy file, no write access).
+    static bool recover(const std::filesystem::path& path,
+                        std::chrono::milliseconds busyTimeout = std::chrono::seconds(10));
     static std::filesystem::path journalPath(const std::filesystem::path& path);
 
     ~Pager();
@@ -82,6 +104,16 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     bool writable() const { return writable_; }
+
+    // A reader's read transaction: holds the shared lock (waiting, bounded,
+    // while a commit is under way) and sees the file as one committed state
+    // until the matching endRead(). Nested calls share the outermost one.
+    // Returns true when the outermost begins: clean pages read earlier were
+    // dropped, and so must be whatever the caller derived from them. A
+    // writer, which no one else can change the file under, gets false.
+    bool beginRead();
+    void endRead();
+    void setBusyTimeout(std::chrono::milliseconds timeout) { busyTimeout_ = timeout; }
 
     // Raw bytes from the start of the file, for reading the header before
     // the page size is known. Returns fewer bytes at end of file.
@@ -100,16 +132,18 @@ public:
     // A new zero-filled page at the end of the file; returns its number.
     std::uint32_t append();
 
-    bool hasChanges() const { return !dirty_.empty() || pageCount_ != filePages_ || spilled_; }
+    bool hasChanges() const {
+        return !dirty_.empty() || pageCount_ != filePages_ || !spilled_.empty();
+    }
     std::size_t dirtyPageCount() const { return dirty_.size(); }
     void commit();
     // Discards the transaction's changes (playing back the journal if some
     // pages were already spilled).
     void rollback();
 
-    // Writes the transaction's pages early (through the journal) when more
-    // than the limit are held. Only call it when no pointer from modify() is
-    // in use: spilled pages get new buffers on their next modify().
+    // Moves the transaction's pages out of memory early (see above) when
+    // more than the limit are held. Only call it when no pointer from
+    // modify() is in use: spilled pages get new buffers on their next modify().
     void spillIfNeeded();
     void setDirtyLimit(std::size_t pages) { dirtyLimit_ = pages < 4 ? 4 : pages; }
 
@@ -124,6 +158,22 @@ private:
     void openJournal();
     void journalPages();
     void writeDirtyPages();
+    void spillPage(std::uint32_t number, const Page& page);
+    void readSpilled(std::uint32_t number, std::uint8_t* out) const;
+    void dropSpill();
+    // Locks (see above). try*/held return at once; lock* wait up to the
+    // busy timeout and then throw Busy naming what they waited for.
+    bool trySetLock(short type, std::uint64_t byte);
+    bool heldByOther(std::uint64_t byte) const;
+    bool tryShared();
+    void lockShared();
+    void lockExclusive(bool holdingShared = false);
+    void unlockExclusive();  // back to no lock but reserved (if held)
+    void unlockAll();
+    bool hotJournal() const;
+    bool playBackHot();  // under shared; takes and releases exclusive
+    void openWriter();
+    void refreshView();
     void undoInPlace();
     void endTransaction();
     void writeAll(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset,
@@ -143,6 +193,11 @@ private:
     std::uint64_t overlayLength_ = 0;
     std::uint32_t overlayPageSize_ = 0;
     bool writable_ = false;
+    // What the file holds for this reader: its length, or less (see above).
+    std::uint64_t viewLength_ = 0;
+    int readDepth_ = 0;
+    bool exclusive_ = false;
+    std::chrono::milliseconds busyTimeout_{10000};
     bool broken_ = false;  // a commit failed and could not be undone in place
     std::uint32_t pageSize_ = 0;
     std::uint32_t filePages_ = 0;  // pages on disk
@@ -157,8 +212,11 @@ private:
     // Clean copies of changed pages, taken from the cache, for the journal.
     std::unordered_map<std::uint32_t, PageRef> originals_;
     std::vector<std::uint8_t> journalBuffer_;  // records on their way out
-    bool spilled_ = false;                     // some pages already written
-    bool touched_ = false;                     // the database file was written
+    // Spilled pages that were in the file: their slot in spillFd_.
+    std::unordered_map<std::uint32_t, std::uint64_t> spilled_;
+    int spillFd_ = -1;
+    bool grown_ = false;    // appended pages spilled past the committed end
+    bool touched_ = false;  // committed pages were overwritten
     bool journalNew_ = false;                  // its folder entry not yet synced
     std::size_t dirtyLimit_ = 8192;
 

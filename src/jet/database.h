@@ -63,6 +63,12 @@ public:
     Version version() const;
     const Format& format() const;
     std::uint16_t codePage() const;  // Jet 3 text encoding (1252 unless the header says so)
+    // Reads Jet 3 text (names and values) in this code page rather than the
+    // header's; 0 returns to the header's. Access 97 files made on machines
+    // with another ANSI code page hold their text in it while the header may
+    // still say 1252. Jet 4 text is Unicode and unaffected. Writing text in a
+    // code page other than 1252 stays refused.
+    void setTextCodePage(std::uint16_t codePage);
 
     // Catalog. Names compare without regard to letter case, as in Access.
     std::vector<std::string> tableNames(bool includeSystem = false) const;

@@ -49,7 +49,9 @@ bool isVariableLength(ColumnType type) {
     return type == ColumnType::Text || type == ColumnType::Binary || isLongValue(type);
 }
 
-bool isIndexable(ColumnType type) { return !isLongValue(type); }
+bool isIndexable(ColumnType type, Version version) {
+    return type == ColumnType::Memo ? version == Version::Jet4 : !isLongValue(type);
+}
 
 std::uint16_t fixedDataSize(ColumnType type) {
     switch (type) {

@@ -101,6 +101,33 @@ TEST(BadInput, AccdbAndEncryptedFilesAreUnsupported) {
     }
 }
 
+// A version byte nobody knows is named as such, with its value; it is not
+// taken for an .accdb file.
+TEST(BadInput, UnknownVersionIsReportedWithItsValue) {
+    const fs::path source = sample("jet4/adox_jet4.mdb");
+    REQUIRE_SAMPLE(source);
+    jettest::TempDir dir;
+    auto bytes = jettest::readFile(source);
+    for (const std::uint8_t version : {std::uint8_t{7}, std::uint8_t{0x2A}}) {
+        bytes.at(0x14) = version;
+        const fs::path file = dir / "future.mdb";
+        jettest::writeFile(file, bytes);
+        std::string message;
+        EXPECT_EQ(openError(file, message), Error::Kind::Unsupported);
+        EXPECT_NE(message.find("unknown database version (" + std::to_string(version) + ")"),
+                  std::string::npos)
+            << message;
+        EXPECT_EQ(message.find("accdb"), std::string::npos) << message;
+    }
+    bytes.at(0x14) = 0x03;
+    std::memcpy(&bytes.at(4), "Standard ACE DB", 15);
+    const fs::path file = dir / "known.accdb";
+    jettest::writeFile(file, bytes);
+    std::string message;
+    EXPECT_EQ(openError(file, message), Error::Kind::Unsupported);
+    EXPECT_NE(message.find("Access 2007 or later"), std::string::npos) << message;
+}
+
 TEST(BadInput, TruncatedFilesFailCleanly) {
     const fs::path source = sample("jet4/Northwind.mdb");
     REQUIRE_SAMPLE(source);

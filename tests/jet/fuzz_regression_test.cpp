@@ -29,9 +29,19 @@ TEST(FuzzRegressions, EveryKeptInputRunsCleanly) {
     RecordProperty("replayed", replayed);
 }
 
+// A Decimal column without the fixed flag, as Access makes them, given text:
+// once a C++ library exception out of the row builder.
+TEST(FuzzRegressions, AppendTakesADecimalInAVariableSlot) {
+    const std::vector<std::uint8_t> input = {
+        0x01, 0x01,              // Jet 4, one column
+        0x10, 0x02, 17, 29 * 2,  // Decimal, nullable, not fixed, length 17, scale 2
+        26,  '1', '.', '5'};     // text "1.5"
+    EXPECT_TRUE(jetfuzz::runEntry("append", input));
+}
+
 // The entries accept anything, including nothing at all.
 TEST(FuzzRegressions, EntriesTakeEmptyAndTinyInputs) {
-    for (const char* target : {"header", "tdef", "row", "pages"})
+    for (const char* target : {"header", "tdef", "row", "pages", "append"})
         for (std::size_t n : {0u, 1u, 2u, 17u}) {
             std::vector<std::uint8_t> bytes(n, 0x01);
             EXPECT_TRUE(jetfuzz::runEntry(target, bytes));

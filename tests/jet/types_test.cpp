@@ -157,7 +157,9 @@ TEST(TableDefinition, FindsColumnsWithoutRegardToCase) {
     EXPECT_EQ(t.variableColumnCount(), 1);
     EXPECT_STREQ(jet::columnTypeName(jet::ColumnType::Guid), "Replication ID");
     EXPECT_TRUE(jet::isLongValue(jet::ColumnType::Memo));
-    EXPECT_FALSE(jet::isIndexable(jet::ColumnType::Ole));
+    EXPECT_FALSE(jet::isIndexable(jet::ColumnType::Ole, jet::Version::Jet4));
+    EXPECT_TRUE(jet::isIndexable(jet::ColumnType::Memo, jet::Version::Jet4));
+    EXPECT_FALSE(jet::isIndexable(jet::ColumnType::Memo, jet::Version::Jet3));
     EXPECT_TRUE(jet::isVariableLength(jet::ColumnType::Binary));
 }
 

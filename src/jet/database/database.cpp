@@ -126,6 +126,19 @@ Version Database::version() const { return impl_->header.version; }
 const Format& Database::format() const { return *impl_->format; }
 std::uint16_t Database::codePage() const { return impl_->codePage(); }
 
+void Database::setTextCodePage(std::uint16_t codePage) {
+    if (impl_->inTransaction)
+        throw Error(Error::Kind::Invalid,
+                    "The text code page of " + quoted(impl_->path) +
+                        " cannot change while a transaction is open");
+    if (codePage != 0 && !canDecodeCodePage(codePage))
+        throw Error(Error::Kind::Unsupported,
+                    "Code page " + std::to_string(codePage) + " is not known on this system");
+    impl_->textCodePage = codePage;
+    // Names were read in the old code page.
+    impl_->invalidate();
+}
+
 std::vector<std::string> Database::tableNames(bool includeSystem) const {
     const ReadSnapshot snapshot(*impl_);
     std::vector<std::string> out;

@@ -46,7 +46,11 @@ struct Database::Impl {
     mutable std::deque<std::shared_ptr<const TableDef>> retired;
     const TableDef& publish(std::shared_ptr<const TableDef> def) const;
 
-    std::uint16_t codePage() const { return header.codePage ? header.codePage : 1252; }
+    std::uint16_t textCodePage = 0;  // the caller's choice for Jet 3 text; 0: the header's
+    std::uint16_t codePage() const {
+        if (textCodePage != 0 && header.version == Version::Jet3) return textCodePage;
+        return header.codePage ? header.codePage : 1252;
+    }
     const Catalog& catalogCache() const;
     // The catalog row of a local table; nullptr when there is none.
     const CatalogEntry* findTable(std::string_view name) const;

@@ -97,10 +97,18 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
     for (const auto& [columnName, ascending] : spec.columns) {
         const ColumnDef* column = def.findColumn(columnName);
         if (!column) refuse(Error::Kind::Invalid, "the table has no column '" + columnName + "'");
-        if (!isIndexable(column->type))
+        if (!isIndexable(column->type, f.version))
             refuse(Error::Kind::Invalid,
                    "column '" + column->name + "' is a " + columnTypeName(column->type) +
-                       " column; Memo and OLE Object columns cannot be indexed");
+                       " column; " +
+                       (column->type == ColumnType::Memo
+                            ? "Memo columns cannot be indexed in an Access 95/97 database"
+                            : "OLE Object columns cannot be indexed"));
+        // Access keys a memo by its first 255 characters only; it does not
+        // let one identify a row.
+        if (spec.primaryKey && column->type == ColumnType::Memo)
+            refuse(Error::Kind::Invalid,
+                   "column '" + column->name + "' is a Memo column; a primary key cannot include it");
         for (const IndexColumn& c : index.columns)
             if (c.columnNumber == column->number)
                 refuse(Error::Kind::Invalid, "column '" + column->name + "' is named twice");

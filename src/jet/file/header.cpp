@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 
 #include "jet/error.h"
 #include "jet/file/bytes.h"
@@ -94,13 +95,20 @@ Header parseHeader(std::span<const std::uint8_t> page0, const std::filesystem::p
     const char* engine = reinterpret_cast<const char*>(page0.data() + 4);
     const bool ace = std::memcmp(engine, "Standard ACE DB", 15) == 0;
     const bool jetName = std::memcmp(engine, "Standard Jet DB", 15) == 0;
-    if (ace || (jetName && page0[kVersion] >= 2))
+    if (!ace && !jetName) throw notJet("wrong engine name");
+    // Access 2007 to 2019 write versions 2 to 6 under the ACE name; anything
+    // else is a version nobody here knows, whatever the name says.
+    const std::uint32_t version = bytes::le32(page0.data() + kVersion);
+    if (ace && version >= 2 && version <= 6)
         throw Error(Error::Kind::Unsupported,
                     "The file " + quoted(file) +
                         " is an Access 2007 or later database (.accdb); only Access 95/97 "
                         "and 2000 .mdb files are supported");
-    if (!jetName) throw notJet("wrong engine name");
-    if (bytes::le32(page0.data() + kVersion) > 1) throw notJet("unknown version");
+    if (ace || version > 1)
+        throw Error(Error::Kind::Unsupported,
+                    "The file " + quoted(file) + " has an unknown database version (" +
+                        std::to_string(version) +
+                        "); only Access 95/97 and 2000 .mdb files are supported");
 
     Header h;
     h.version = page0[kVersion] == 0 ? Version::Jet3 : Version::Jet4;

@@ -4,7 +4,7 @@
 //
 //   0x00  4  00 01 00 00
 //   0x04 16  "Standard Jet DB" NUL-padded ("Standard ACE DB" in .accdb files)
-//   0x14  4  version: 0 Jet 3, 1 Jet 4, 2 and up ACE (.accdb)
+//   0x14  4  version: 0 Jet 3, 1 Jet 4; 2 to 6 ACE (.accdb, under the ACE name)
 //   0x18 ..  126 bytes (Jet 3) / 128 bytes (Jet 4) XOR-masked with the RC4
 //            keystream of the key C7 DA 39 6B. Inside, by absolute offset:
 //     0x38  2  Jet 3: 1
@@ -43,7 +43,7 @@ std::vector<std::uint8_t> headerMask(std::size_t length);
 
 // Reads the header from the first bytes of a file (at least 0x18 plus the
 // masked region). Errors name the file: Corrupt for anything that is not a
-// Jet database, Unsupported for .accdb and encrypted files.
+// Jet database, Unsupported for .accdb, unknown versions and encrypted files.
 Header parseHeader(std::span<const std::uint8_t> page0, const std::filesystem::path& file);
 
 // Writes the header of a new, empty, unencrypted database into a zeroed

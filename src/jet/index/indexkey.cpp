@@ -249,9 +249,14 @@ void appendJet3Text(std::vector<std::uint8_t>& out, std::u16string_view text, bo
     const std::size_t from = out.size();
     std::vector<std::uint8_t> nibbles;
     std::size_t significant = 0;
+    const sortorder::CharCode& sharpS = sortorder::jet3(0xDF);
     for (char16_t c : text) {
         const sortorder::CharCode& code = sortorder::jet3(c);
         out.insert(out.end(), code.inlineCodes, code.inlineCodes + code.inlineLen);
+        // U+00DF stands for "ss" there, two letters that could carry an
+        // accent: Access keeps a placeholder for each. Other ligatures (Æ, Œ)
+        // count as no letter, as their Jet 4 keys count them as one.
+        if (&code == &sharpS) significant += 2;
         if (code.cls == sortorder::CharClass::Simple) continue;
         if (code.cls == sortorder::CharClass::Significant) {
             ++significant;

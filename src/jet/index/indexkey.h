@@ -65,8 +65,8 @@ void appendKeyValue(std::vector<std::uint8_t>& out, Version version, const KeyCo
 //
 // Jet 3 layout: the inline codes, then either a single 0x00 or, when some
 // character carries an accent, a nibble string (0, one nibble per accent with
-// 2-nibble placeholders for the unaccented significant letters before it, 0);
-// descending inverts it all.
+// 2-nibble placeholders for the unaccented significant letters before it, U+00DF
+// counting as two letters; 0); descending inverts it all.
 void appendTextKey(std::vector<std::uint8_t>& out, Version version, std::u16string_view text,
                    bool ascending);
 

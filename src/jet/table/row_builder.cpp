@@ -63,11 +63,32 @@ void writeFixed(std::uint8_t* p, const RowLayout::Fixed& f, const Value& v) {
         }
         default: {
             // A fixed-length text or binary column (rare, from Access files).
+            if (!v.is<Bytes>())
+                throw Error(Error::Kind::Invalid, std::string("a ") + columnTypeName(f.type) +
+                                                      " value cannot be laid out in a row");
             const Bytes& b = v.as<Bytes>();
             std::memcpy(p, b.data(), std::min<std::size_t>(b.size(), f.length));
             break;
         }
     }
+}
+
+// A variable slot holds text and binary values as their bytes; a column of
+// a fixed-size type kept in a slot (Access stores its Decimal columns so)
+// holds the same bytes the fixed area would.
+std::size_t varLength(const RowLayout::Fixed& slot, const Value& v) {
+    return v.is<Bytes>() ? v.as<Bytes>().size() : slot.length;
+}
+
+void appendVar(std::vector<std::uint8_t>& out, const RowLayout::Fixed& slot, const Value& v) {
+    if (v.is<Bytes>()) {
+        const Bytes& b = v.as<Bytes>();
+        out.insert(out.end(), b.begin(), b.end());
+        return;
+    }
+    const std::size_t at = out.size();
+    out.resize(at + slot.length, 0);
+    writeFixed(out.data() + at, slot, v);
 }
 
 }  // namespace
@@ -98,6 +119,7 @@ RowLayout RowLayout::of(const TableDef& table) {
     l.columnCount = std::max(maxNumber, table.maxColumnNumber);
     l.maskBytes = (l.columnCount + 7u) / 8u;
     l.varSlots.assign(static_cast<std::size_t>(maxVar + 1), -1);
+    l.varColumns.resize(l.varSlots.size());
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
         const ColumnDef& c = table.columns[i];
         l.numbers.push_back(c.number);
@@ -108,6 +130,7 @@ RowLayout RowLayout::of(const TableDef& table) {
             l.fixedSize = std::max<std::size_t>(l.fixedSize, c.fixedOffset + c.length);
         } else {
             l.varSlots[c.varIndex] = static_cast<int>(i);
+            l.varColumns[c.varIndex] = {i, c.type, 0, fixedDataSize(c.type)};
         }
     }
     return l;
@@ -138,8 +161,7 @@ std::size_t buildRow(const Format& format, const RowLayout& l, std::span<const V
             if (index < 0) continue;
             const Value& v = stored[static_cast<std::size_t>(index)];
             if (v.isNull()) continue;
-            const Bytes& b = v.as<Bytes>();
-            out.insert(out.end(), b.begin(), b.end());
+            appendVar(out, l.varColumns[s], v);
         }
         offsets[varCount] = static_cast<std::uint16_t>(out.size() - start);
         const std::size_t dataEnd = out.size() - start;
@@ -201,10 +223,11 @@ std::size_t rowLength(const Format& format, const RowLayout& l, std::span<const 
     std::size_t length = format.rowColumnCountSize + l.fixedSize + l.maskBytes;
     if (!l.varSlots.empty()) {
         std::size_t data = format.rowColumnCountSize + l.fixedSize;
-        for (const int index : l.varSlots) {
+        for (std::size_t s = 0; s < l.varSlots.size(); ++s) {
+            const int index = l.varSlots[s];
             if (index < 0) continue;
             const Value& v = stored[static_cast<std::size_t>(index)];
-            if (!v.isNull()) data += v.as<Bytes>().size();
+            if (!v.isNull()) data += varLength(l.varColumns[s], v);
         }
         if (data > 0xFFFF)
             throw Error(Error::Kind::Invalid, "a row of " + std::to_string(data) +

@@ -24,7 +24,9 @@
 // sits farthest from the row end.
 //
 // Memo and OLE columns take their field (the 12-byte long-value header with
-// any inline data, made by longvalue_writer) as Bytes.
+// any inline data, made by longvalue_writer) as Bytes. A column of a
+// fixed-size type without the fixed flag (Access's own Decimal columns) keeps
+// its fixed-area bytes in its variable slot.
 
 #include <cstdint>
 #include <span>
@@ -45,6 +47,7 @@ struct RowLayout {
     };
     std::vector<Fixed> fixed;
     std::vector<int> varSlots;  // column index per var slot, -1 for a deleted column's slot
+    std::vector<Fixed> varColumns;  // per var slot: type and, for fixed-size types, their size
     std::vector<std::uint16_t> numbers;  // column number per column index
     std::vector<bool> isBoolean;
     std::uint16_t columnCount = 0;  // in the row header: highest column number + 1

@@ -1,6 +1,8 @@
 #include "jet/values/convert.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -237,64 +239,108 @@ std::string numberText(const Value& v) {
     return {};
 }
 
-Decimal toDecimal(const Value& v, const ColumnDef& col, const ConvertContext& ctx) {
-    U128 m = 0;
+// A number as decimal digits: value = digits x 10^exponent.
+struct DecimalDigits {
+    std::string digits;  // no leading zeros; empty for zero
+    long exponent = 0;
     bool negative = false;
-    int scale = 0;
-    if (v.is<Decimal>()) {
-        for (auto b : v.as<Decimal>().magnitude) m = (m << 8) | b;
-        negative = v.as<Decimal>().negative;
-        scale = v.as<Decimal>().scale;
-    } else if (v.is<std::int64_t>() || v.is<bool>()) {
-        std::int64_t i = v.is<bool>() ? (v.as<bool>() ? -1 : 0) : v.as<std::int64_t>();
-        negative = i < 0;
-        m = negative ? static_cast<U128>(-(i + 1)) + 1 : static_cast<U128>(i);
-    } else if (v.is<Currency>()) {
-        std::int64_t i = v.as<Currency>().scaled;
-        negative = i < 0;
-        m = negative ? static_cast<U128>(-(i + 1)) + 1 : static_cast<U128>(i);
-        scale = 4;
-    } else if (v.is<std::string>()) {
-        std::string_view s = trim(v.as<std::string>());
-        std::size_t i = 0;
-        if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-        bool any = false, point = false;
-        for (; i < s.size(); ++i) {
-            if (s[i] == '.' && !point) {
-                point = true;
-                continue;
-            }
-            if (s[i] < '0' || s[i] > '9' || m > (~U128{0}) / 10 - 10)
-                fail(ctx, col, "'" + v.as<std::string>() + "' is not a decimal number");
-            m = m * 10 + static_cast<unsigned>(s[i] - '0');
+};
+
+// Plain decimal text with optional sign, fraction and exponent ("-1.5e3").
+bool parseDecimalText(std::string_view text, DecimalDigits& out) {
+    text = trim(text);
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) out.negative = text[i++] == '-';
+    bool any = false, point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
             any = true;
-            if (point) ++scale;
+            if (!(out.digits.empty() && c == '0')) out.digits += c;
+            if (point) --out.exponent;
+        } else {
+            break;
         }
-        if (!any) fail(ctx, col, "'" + v.as<std::string>() + "' is not a decimal number");
+    }
+    if (!any) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool negative = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+        if (i == text.size()) return false;
+        long e = 0;
+        for (; i < text.size(); ++i) {
+            if (text[i] < '0' || text[i] > '9') return false;
+            // Far beyond any Decimal either way; kept bounded.
+            if (e < 100000) e = e * 10 + (text[i] - '0');
+        }
+        out.exponent += negative ? -e : e;
+    }
+    return i == text.size();
+}
+
+// Numbers of every kind to a Decimal at the column's scale. Digits beyond
+// the scale are rounded half away from zero, as Oracle's own NUMBER rounding
+// does; a value with more integer digits than the precision allows is refused.
+Decimal toDecimal(const Value& v, const ColumnDef& col, const ConvertContext& ctx) {
+    DecimalDigits n;
+    std::string text;
+    if (v.is<Decimal>() || v.is<Currency>() || v.is<std::int64_t>()) {
+        text = v.toString();
+    } else if (v.is<bool>()) {
+        text = v.as<bool>() ? "-1" : "0";  // Access's True is -1
+    } else if (v.is<double>()) {
+        const double d = v.as<double>();
+        if (!std::isfinite(d)) fail(ctx, col, "not a finite number");
+        // The shortest text that reads back as the same double: 0.1 is 0.1,
+        // not the binary fraction's 55 digits.
+        char buf[64];
+        const auto r = std::to_chars(buf, buf + sizeof buf, d);
+        text.assign(buf, r.ptr);
+    } else if (v.is<std::string>()) {
+        text = v.as<std::string>();
     } else {
         fail(ctx, col, "a value of this kind cannot be stored in a Decimal column");
     }
-    while (scale < col.scale) {
-        if (m > (~U128{0}) / 10) fail(ctx, col, "number out of range");
-        m *= 10;
-        ++scale;
+    if (!parseDecimalText(text, n)) fail(ctx, col, "'" + text + "' is not a decimal number");
+    const int precision = col.precision ? std::min<int>(col.precision, 38) : 18;
+    const int scale = std::min<int>(col.scale, precision);
+    auto outOfRange = [&] {
+        fail(ctx, col,
+             text + " does not fit the column's precision and scale (" +
+                 std::to_string(precision) + ", " + std::to_string(scale) + ")");
+    };
+    // Unscaled digits at the column's scale.
+    std::string& digits = n.digits;
+    const long shift = n.exponent + scale;
+    if (!digits.empty() && shift >= 0) {
+        if (static_cast<long>(digits.size()) + shift > precision) outOfRange();
+        digits.append(static_cast<std::size_t>(shift), '0');
+    } else if (!digits.empty()) {
+        const auto drop = static_cast<std::size_t>(-shift);
+        const bool roundUp = drop <= digits.size() && digits[digits.size() - drop] >= '5';
+        digits.resize(drop < digits.size() ? digits.size() - drop : 0);
+        if (roundUp) {
+            std::size_t k = digits.size();
+            while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
+            if (k == 0)
+                digits.insert(digits.begin(), '1');
+            else
+                ++digits[k - 1];
+        }
     }
-    while (scale > col.scale) {  // round half away from zero
-        U128 rest = m % 10;
-        m /= 10;
-        if (rest >= 5) ++m;
-        --scale;
-    }
-    U128 limit = 1;
-    for (int i = 0; i < (col.precision ? col.precision : 18); ++i) limit *= 10;
-    if (m >= limit) fail(ctx, col, "number out of range for the column's precision");
+    if (static_cast<int>(digits.size()) > precision) outOfRange();
+    U128 m = 0;
+    for (char c : digits) m = m * 10 + static_cast<unsigned>(c - '0');
     Decimal d;
     for (int i = 15; i >= 0; --i) {
         d.magnitude[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(m);
         m >>= 8;
     }
-    d.negative = negative && d.magnitude != std::array<std::uint8_t, 16>{};
-    d.scale = col.scale;
+    d.negative = n.negative && !digits.empty();
+    d.scale = static_cast<std::uint8_t>(scale);
     return d;
 }
 

@@ -105,8 +105,14 @@ const std::vector<CharCode>& jet4Table() {
 }
 
 const std::vector<CharCode>& jet3Table() {
-    static const std::vector<CharCode> table =
-        expand(sortorder_data::kJet3Runs, sortorder_data::kJet3RunsSize, 0x100, 0x100, 0x100);
+    static const std::vector<CharCode> table = [] {
+        auto t =
+            expand(sortorder_data::kJet3Runs, sortorder_data::kJet3RunsSize, 0x100, 0x100, 0x100);
+        // The tables leave U+0000 out, but Access keys it like the control
+        // characters after it (seen in a system table's index: "Lock\0").
+        t[0] = t[1];
+        return t;
+    }();
     return table;
 }
 
@@ -122,7 +128,8 @@ const CharCode& jet3(char16_t c) {
     const auto* it = std::lower_bound(
         first, last, c, [](const std::uint16_t(&m)[2], char16_t v) { return m[0] < v; });
     if (it != last && (*it)[0] == c) return table[(*it)[1]];
-    return table[0];  // U+0000 is ignored
+    static const CharCode ignored;
+    return ignored;
 }
 
 }  // namespace jet::sortorder

@@ -37,7 +37,8 @@ struct CharCode {
 // Codes of one UTF-16 code unit in the Jet 4 General order.
 const CharCode& jet4(char16_t c);
 // Codes of one character in the Jet 3 General order. Characters above U+00FF
-// sort as the code-page character they map to, or are ignored.
+// sort as the code-page character they map to, or are ignored. U+0000 keys
+// as the control characters do (0x10), as Access's own keys show.
 const CharCode& jet3(char16_t c);
 
 }  // namespace jet::sortorder

@@ -165,6 +165,10 @@ std::string decodeJet4Text(std::span<const std::uint8_t> data) {
     return out;
 }
 
+bool canDecodeCodePage(std::uint16_t codePage) {
+    return usesTable(codePage) || converter(codePage, true) != nullptr;
+}
+
 std::string decodeCodePage(std::span<const std::uint8_t> data, std::uint16_t codePage) {
     if (!usesTable(codePage)) {
         if (Converter* c = converter(codePage, true)) {

@@ -24,6 +24,8 @@ std::string decodeJet4Text(std::span<const std::uint8_t> data);
 // table; other code pages go through the C library's converters (bytes
 // they cannot read become U+FFFD), or as 1252 when there is none.
 std::string decodeCodePage(std::span<const std::uint8_t> data, std::uint16_t codePage);
+// Whether decodeCodePage() reads this code page as itself (not as 1252).
+bool canDecodeCodePage(std::uint16_t codePage);
 
 // UTF-8 to the code page; nullopt when a character has no byte there.
 std::optional<std::vector<std::uint8_t>> encodeCodePage(std::string_view utf8,

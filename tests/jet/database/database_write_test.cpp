@@ -530,6 +530,47 @@ TEST(WriterOnAccessFiles, AddTableAndAppendRows) {
     }
 }
 
+// Access keeps its Decimal columns in variable slots (no fixed flag); rows
+// appended there hold the value in that layout, and its index stays sound.
+TEST(WriterOnAccessFiles, AppendsToAccessDecimalColumns) {
+    const fs::path source = jettest::accessSamplesDir() / "jet4/testIndexCodes_2009-11-14.mdb";
+    if (!fs::exists(source)) GTEST_SKIP() << "no " << source;
+    jettest::TempDir dir;
+    const fs::path copy = dir / "copy.mdb";
+    jettest::copyWritable(source, copy);
+    {
+        auto db = jet::Database::open(copy);
+        const jet::ColumnDef* data = db->table("Table7").findColumn("data");
+        ASSERT_NE(data, nullptr);
+        ASSERT_EQ(data->type, ColumnType::Numeric);
+        ASSERT_FALSE(data->isFixed());
+        db->begin();
+        db->insertRow("Table7", jet::Row{"new1", "-12.5"});
+        db->insertRow("Table7", jet::Row{"new2", 1234.56789});  // a Double, as Oracle gives it
+        db->insertRow("Table7", jet::Row{"new3", std::int64_t{7}});
+        db->insertRow("Table7", jet::Row{"new4", Value()});
+        // 20 digits, 10 of them after the point: 11 integer digits do not fit.
+        EXPECT_THROW(db->insertRow("Table7", jet::Row{"new5", 12345678901.0}), jet::Error);
+        db->commit();
+        EXPECT_EQ(db->verifyIndexes("Table7"), std::vector<std::string>{});
+    }
+    auto db = jet::Database::open(copy, jet::OpenMode::ReadOnly);
+    std::map<std::string, std::string> values;
+    for (const auto& r : readAll(*db, "Table7")) values[r[0].toString()] = r[1].toString();
+    EXPECT_EQ(values["new1"], "-12.5000000000");
+    EXPECT_EQ(values["new2"], "1234.5678900000");
+    EXPECT_EQ(values["new3"], "7.0000000000");
+    EXPECT_EQ(values["new4"], "");
+    EXPECT_EQ(values.count("new5"), 0u);
+    EXPECT_EQ(values["row3"], "-23.0000000000");  // Access's rows as they were
+    if (!jettest::mdbtoolsAvailable()) return;
+    const auto ex = jettest::mdbExport(copy, "Table7");
+    ASSERT_EQ(ex.exitCode, 0) << ex.err;
+    EXPECT_TRUE(std::any_of(ex.rows.begin(), ex.rows.end(), [](const auto& r) {
+        return r[0].text == "new2" && r[1].text == "1234.5678900000";
+    }));
+}
+
 }  // namespace
 
 namespace {

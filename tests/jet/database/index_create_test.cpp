@@ -12,6 +12,7 @@
 #include "jet/database.h"
 #include "jet/database/database_impl.h"
 #include "jet/error.h"
+#include "jet/index/indexpage.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 
@@ -118,7 +119,9 @@ TEST_P(IndexedTable, RefusedIndexesLeaveTheTableAsItWas) {
         EXPECT_EQ(db->table("People").indexes.size(), before.indexes.size());
         EXPECT_EQ(*db->impl().pager->page(before.tdefPage), tdef);
     };
-    refused({"OnMemo", {{"Notes", true}}}, Error::Kind::Invalid, "Memo");
+    if (GetParam() == Version::Jet3)
+        refused({"OnMemo", {{"Notes", true}}}, Error::Kind::Invalid,
+                "Memo columns cannot be indexed in an Access 95/97 database");
     refused({"byname", {{"ID", true}}}, Error::Kind::Invalid, "already has an index");
     refused({"UniqueName", {{"Name", true}}, true}, Error::Kind::Constraint, "unique");
     refused({"Nothing", {}}, Error::Kind::Invalid, "1 to 10");
@@ -263,6 +266,34 @@ TEST_P(IndexedTable, AnIndexFailingMidTransactionMakesTheCommitFail) {
     EXPECT_EQ(rowCount(*db, "T"), 3u);
 }
 
+// Access 2000 indexes Memo columns by their first 255 characters; Access 97
+// cannot index them at all (refused above).
+TEST_P(IndexedTable, MemoIndexesInJet4) {
+    if (GetParam() == Version::Jet3) GTEST_SKIP() << "Access 95/97 has no Memo indexes";
+    auto db = createPeople();
+    EXPECT_THROW(db->createIndex("People", {"PrimaryKey", {{"Notes", true}}, true, true}), Error);
+    db->createIndex("People", {"ByNotes", {{"Notes", false}}});
+    db->begin();
+    const std::string lead(255, 'n');
+    for (int i = 0; i < 60; ++i) {
+        Row r = person(i, name(i), i);
+        // Long values inline and on their own pages; some alike in their
+        // first 255 characters.
+        if (i % 3 == 0) r[5] = Value(lead + std::to_string(i));
+        if (i % 3 == 1) r[5] = Value(name(i) + std::string(6000 + i, 'x'));
+        if (i % 10 == 2) r[5] = Value();
+        db->insertRow("People", r);
+    }
+    db->commit();
+    EXPECT_EQ(problems(*db, "People"), "");
+    db->createIndex("People", {"ByNotesToo", {{"Notes", true}, {"ID", true}}});
+    EXPECT_EQ(problems(*db, "People"), "");
+    db.reset();
+    if (jettest::mdbtoolsAvailable()) {
+        EXPECT_EQ(jettest::mdbExport(file_, "People").rows.size(), 60u);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, IndexedTable, ::testing::Values(Version::Jet3, Version::Jet4),
                          [](const ::testing::TestParamInfo<Version>& p) {
                              return p.param == Version::Jet3 ? std::string("Jet3")
@@ -342,6 +373,60 @@ TEST(AccessIndexedTables, AppendsKeepEveryIndex) {
             EXPECT_EQ(jettest::mdbExport(copy, t.table).rows.size(), before + 400);
         }
     }
+}
+
+// Every (key, row) entry of an index's leaves, in order.
+std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> leafEntries(
+    Database& db, const PhysicalIndex& index) {
+    const auto& fmt = IndexPageFormat::of(db.version());
+    const Pager& pager = *db.impl().pager;
+    std::uint32_t page = index.rootPage;
+    IndexPage ip = readIndexPage(fmt, *pager.page(page), page);
+    while (!ip.leaf) {
+        page = ip.empty() ? ip.tail : ip.child(0);
+        ip = readIndexPage(fmt, *pager.page(page), page);
+    }
+    std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> out;
+    for (;;) {
+        for (std::size_t i = 0; i < ip.size(); ++i) {
+            auto key = ip.key(i);
+            out.emplace_back(std::vector<std::uint8_t>(key.begin(), key.end()), ip.rowPointer(i));
+        }
+        if (ip.next == 0) return out;
+        page = ip.next;
+        ip = readIndexPage(fmt, *pager.page(page), page);
+    }
+}
+
+// A Memo index we create over Access's indexed memo holds exactly the
+// entries Access's own index holds.
+TEST(AccessIndexedTables, MemoIndexEqualsAccessMemoIndex) {
+    const auto source = jettest::accessSamplesDir() / "jet4/testIndexCodes_2009-11-14.mdb";
+    if (!std::filesystem::exists(source)) GTEST_SKIP() << "no Access samples";
+    jettest::TempDir dir;
+    const auto copy = dir / "memo.mdb";
+    jettest::copyWritable(source, copy);
+    auto db = Database::open(copy);
+    const std::uint16_t data = db->table("Table11").findColumn("data")->number;
+    ASSERT_EQ(db->table("Table11").findColumn("data")->type, ColumnType::Memo);
+    db->createIndex("Table11", {"Ours", {{"data", true}}});
+    const TableDef& t = db->table("Table11");
+    const PhysicalIndex* access = nullptr;
+    const PhysicalIndex* ours = nullptr;
+    for (const LogicalIndex& l : t.indexes) {
+        const PhysicalIndex& p = t.physicalIndexes.at(static_cast<std::size_t>(l.physicalIndex));
+        if (p.columns.size() != 1 || p.columns[0].columnNumber != data) continue;
+        (l.name == "Ours" ? ours : access) = &p;
+    }
+    ASSERT_NE(access, nullptr);
+    ASSERT_NE(ours, nullptr);
+    ASSERT_NE(access, ours);
+    const auto expected = leafEntries(*db, *access);
+    EXPECT_GT(expected.size(), 10u);
+    EXPECT_EQ(leafEntries(*db, *ours), expected);
+    // Appends keep both.
+    db->insertRow("Table11", Row{"long", std::string(300, 'q') + "\u00e9"});
+    EXPECT_EQ(problems(*db, "Table11"), "");
 }
 
 }  // namespace

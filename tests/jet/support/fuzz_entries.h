@@ -3,7 +3,8 @@
 // The bodies of the fuzz targets (fuzz/*.cpp), shared with the regression
 // test that replays tests/jet/fuzz_regressions/<target>/* in the normal
 // build. Each takes arbitrary bytes; a jet::Error is an accepted outcome,
-// anything else (crash, sanitizer report, other exception) is a bug.
+// anything else (crash, sanitizer report, other exception) is a bug: another
+// exception aborts with its message.
 
 #include <cstdint>
 #include <span>
@@ -24,8 +25,14 @@ void row(std::span<const std::uint8_t> data);
 // catalog.
 void pages(std::span<const std::uint8_t> data);
 
-// Runs the named entry ("header", "tdef", "row", "pages"); false for an
-// unknown name.
+// The write path without a file: byte 0 version, byte 1 column count, four
+// bytes per column (type, flags, length, scale), then values (a kind byte and
+// its payload each). Converts the values, builds the row, reads it back and
+// encodes each column's index key.
+void append(std::span<const std::uint8_t> data);
+
+// Runs the named entry ("header", "tdef", "row", "pages", "append"); false
+// for an unknown name.
 bool runEntry(const std::string& target, std::span<const std::uint8_t> data);
 
 }  // namespace jetfuzz

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "jet/values/convert.h"
 #include "jet/file/datapage_builder.h"
 #include "jet/error.h"
@@ -270,6 +272,55 @@ TEST(Convert, NumbersDatesAndLimits) {
     EXPECT_TRUE(dec.negative);
     EXPECT_EQ(dec.magnitude[15], 12346 % 256);  // rounded to the column's two places
     EXPECT_EQ(kindOf("123456789", col(ColumnType::Numeric)), conversion);  // precision 10, scale 2
+}
+
+// Any number, or numeric text, goes into a Decimal column exactly when it
+// fits; extra fraction digits round half away from zero, once; what does not
+// fit is refused naming the column.
+TEST(Convert, DecimalFromEveryKindOfNumber) {
+    const jet::ConvertContext ctx{Version::Jet4, "T", 1252};
+    jet::ColumnDef c;
+    c.name = "Amount";
+    c.type = ColumnType::Numeric;
+    c.flags = 0x02;
+    c.precision = 10;
+    c.scale = 2;
+    auto text = [&](const Value& v) {
+        return jet::convertValue(v, c, ctx).as<jet::Decimal>().toString();
+    };
+    EXPECT_EQ(text(0.1), "0.10");  // the double's shortest text, not its binary expansion
+    EXPECT_EQ(text(-1234.5), "-1234.50");
+    EXPECT_EQ(text(1e7), "10000000.00");
+    EXPECT_EQ(text(2.675), "2.68");    // half away from zero, as the digits read
+    EXPECT_EQ(text(-2.675), "-2.68");
+    EXPECT_EQ(text(0.125), "0.13");
+    EXPECT_EQ(text("1.2349"), "1.23");  // one rounding, not one per dropped digit
+    EXPECT_EQ(text("1.005"), "1.01");
+    EXPECT_EQ(text("9999999.995"), "10000000.00");
+    EXPECT_EQ(text("-0.004"), "0.00");  // no negative zero
+    EXPECT_EQ(text("1.5e3"), "1500.00");
+    EXPECT_EQ(text("12E-2"), "0.12");
+    EXPECT_EQ(text(" 0.1000000000000000000000000000000000000000001 "), "0.10");
+    EXPECT_EQ(text(std::int64_t{-7}), "-7.00");
+    EXPECT_EQ(text(jet::Currency{123456}), "12.35");
+    EXPECT_EQ(text(true), "-1.00");
+    EXPECT_EQ(text(1e-300), "0.00");
+    for (const Value& bad : {Value(1e8), Value(123456789.0), Value("99999999.995"), Value("1e8"), Value("1e99999"),
+                             Value(std::nan("")), Value("12,5"), Value("1e"), Value("."),
+                             Value(jet::Bytes{1})}) {
+        try {
+            jet::convertValue(bad, c, ctx);
+            ADD_FAILURE() << bad.toString() << " was taken";
+        } catch (const jet::Error& e) {
+            EXPECT_EQ(e.kind(), jet::Error::Kind::Conversion) << bad.toString();
+            EXPECT_NE(std::string(e.what()).find("'Amount'"), std::string::npos) << e.what();
+        }
+    }
+    // 28 digits, Access's widest Decimal.
+    c.precision = 28;
+    c.scale = 0;
+    EXPECT_EQ(text("9999999999999999999999999999"), "9999999999999999999999999999");
+    EXPECT_THROW(text("10000000000000000000000000000"), jet::Error);
 }
 
 }  // namespace

@@ -49,10 +49,6 @@ bool isVariableLength(ColumnType type) {
     return type == ColumnType::Text || type == ColumnType::Binary || isLongValue(type);
 }
 
-bool isIndexable(ColumnType type, Version version) {
-    return type == ColumnType::Memo ? version == Version::Jet4 : !isLongValue(type);
-}
-
 std::uint16_t fixedDataSize(ColumnType type) {
     switch (type) {
         case ColumnType::Byte:

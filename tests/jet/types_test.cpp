@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "jet/file/format.h"
 #include "jet/values/text.h"
 
 namespace {

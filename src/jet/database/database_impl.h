@@ -12,13 +12,13 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/database/catalog.h"
 #include "jet/database.h"
+#include "jet/database/catalog.h"
 #include "jet/file/format.h"
 #include "jet/file/header.h"
 #include "jet/file/pager.h"
-#include "jet/table/row_reader.h"
 #include "jet/file/usagemap.h"
+#include "jet/table/row_reader.h"
 
 namespace jet {
 
@@ -48,7 +48,7 @@ struct Database::Impl {
 
     std::uint16_t textCodePage = 0;  // the caller's choice for Jet 3 text; 0: the header's
     std::uint16_t codePage() const {
-        if (textCodePage != 0 && header.version == Version::Jet3) return textCodePage;
+        if (textCodePage != 0 && !format->unicodeText) return textCodePage;
         return header.codePage ? header.codePage : 1252;
     }
     const Catalog& catalogCache() const;

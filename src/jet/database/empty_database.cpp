@@ -6,7 +6,7 @@
 
 #include "jet/error.h"
 #include "jet/file/bytes.h"
-#include "jet/file/datapage_builder.h"
+#include "jet/file/datapage.h"
 #include "jet/file/header.h"
 #include "jet/file/usagemap.h"
 #include "jet/index/indexkey.h"

@@ -16,7 +16,7 @@
 #include "jet/database/index_maintenance.h"
 #include "jet/error.h"
 #include "jet/file/bytes.h"
-#include "jet/file/datapage_builder.h"
+#include "jet/file/datapage.h"
 #include "jet/file/usagemap.h"
 #include "jet/index/btree.h"
 #include "jet/index/indexpage.h"
@@ -57,21 +57,17 @@ std::uint32_t mapRowPage(Database::Impl& impl, PageAllocator& allocator, const T
     return fresh;
 }
 
-}  // namespace
+// Throws what createIndex refuses, the index and table named first.
+struct Refusal {
+    std::string where;
+    [[noreturn]] void operator()(Error::Kind kind, const std::string& why) const {
+        throw Error(kind, where + why);
+    }
+};
 
-void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
-    Impl& impl = *impl_;
-    Impl::WriteScope scope(impl);
-    const Format& f = *impl.format;
-    // Index pages still in memory reach the pager: the rows are read below
-    // and the definition is rewritten.
-    flushIndexes(impl);
-
-    TableDef def = *impl.tableDef(tableName);
-    const std::string where = "Cannot create index '" + spec.name + "' on table '" + def.name +
-                              "' in \"" + impl.path.string() + "\": ";
-    auto refuse = [&](Error::Kind kind, const std::string& why) { throw Error(kind, where + why); };
-
+// The name and the table's limits.
+void checkIndexSpec(const Format& f, const TableDef& def, const IndexSpec& spec,
+                    const Refusal& refuse) {
     if (spec.name.empty()) refuse(Error::Kind::Invalid, "an index needs a name");
     if (utf16Length(spec.name) > f.maxNameLength)
         refuse(Error::Kind::Invalid,
@@ -91,7 +87,11 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
     if (spec.primaryKey && std::any_of(def.indexes.begin(), def.indexes.end(),
                                        [](const LogicalIndex& l) { return l.isPrimaryKey(); }))
         refuse(Error::Kind::Invalid, "the table already has a primary key");
+}
 
+// The physical index the spec describes: its columns and flags.
+PhysicalIndex physicalIndexFor(const Format& f, const TableDef& def, const IndexSpec& spec,
+                               const Refusal& refuse) {
     PhysicalIndex index;
     index.number = static_cast<int>(def.physicalIndexes.size());
     for (const auto& [columnName, ascending] : spec.columns) {
@@ -107,8 +107,8 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
         // Access keys a memo by its first 255 characters only; it does not
         // let one identify a row.
         if (spec.primaryKey && column->type == ColumnType::Memo)
-            refuse(Error::Kind::Invalid,
-                   "column '" + column->name + "' is a Memo column; a primary key cannot include it");
+            refuse(Error::Kind::Invalid, "column '" + column->name +
+                                             "' is a Memo column; a primary key cannot include it");
         for (const IndexColumn& c : index.columns)
             if (c.columnNumber == column->number)
                 refuse(Error::Kind::Invalid, "column '" + column->name + "' is named twice");
@@ -123,17 +123,17 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
     index.flags =
         static_cast<std::uint8_t>((unique ? kUnique : 0) | (spec.ignoreNulls ? kIgnoreNulls : 0) |
                                   (required ? kRequired : 0) | f.physicalIndexAlways);
+    return index;
+}
 
-    LogicalIndex logical;
-    logical.name = spec.name;
-    logical.physicalIndex = index.number;
-    logical.kind = spec.primaryKey ? 1 : 0;
-    for (const LogicalIndex& l : def.indexes)
-        logical.number = std::max(logical.number, l.number + 1);
-
-    // The entries, from the rows as they stand.
-    def.physicalIndexes.push_back(index);
-    def.indexes.push_back(logical);
+// The entries of the rows as they stand, sorted; counts the distinct keys
+// into the definition's last physical index.
+std::vector<Entry> collectEntries(Database::Impl& impl, TableDef& def, const IndexSpec& spec,
+                                  const Refusal& refuse) {
+    const Format& f = *impl.format;
+    const PhysicalIndex& index = def.physicalIndexes.back();
+    const bool unique = (index.flags & kUnique) != 0;
+    const bool required = (index.flags & kRequired) != 0;
     const IndexLayout layout = indexLayout(def, index);
     const std::size_t maxKey = f.indexCapacity() / 4;
     std::vector<Entry> entries;
@@ -169,9 +169,13 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
                    "indexed columns, which a unique index forbids");
     }
     def.physicalIndexes.back().rowCount = distinct;
+    return entries;
+}
 
-    // Nothing was refused: now the pages.
-    PageAllocator allocator(*impl.pager, f);
+// The root page, its usage map and the tree of entries.
+void writeTree(Database::Impl& impl, PageAllocator& allocator, TableDef& def,
+               const std::vector<Entry>& entries) {
+    const Format& f = *impl.format;
     const std::uint32_t root = allocator.allocate();
     const std::vector<std::uint32_t> rootOnly{root};
     const std::vector<std::uint8_t> mapRow = inlineMapRow(f, root, rootOnly);
@@ -186,8 +190,11 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
     IndexTree tree(f, store, root, def.tdefPage);
     for (const Entry& e : entries) tree.insert(e.key, e.row);
     tree.flush();
+}
 
-    // The definition, on as many pages as it now needs.
+// The definition, on as many pages as it now needs.
+void rewriteDefinition(Database::Impl& impl, PageAllocator& allocator, const TableDef& def) {
+    const Format& f = *impl.format;
     const std::vector<std::uint8_t> definition = buildTableDefinition(f, def);
     std::vector<std::uint32_t> pages = loadTdefChain(*impl.pager, f, def.tdefPage).pages;
     const std::size_t need = tableDefinitionPages(f, definition.size());
@@ -199,6 +206,38 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
     const auto images = splitTableDefinition(f, definition, pages);
     for (std::size_t i = 0; i < images.size(); ++i)
         std::memcpy(impl.pager->modify(pages[i]), images[i].data(), f.pageSize);
+}
+
+}  // namespace
+
+void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
+    Impl& impl = *impl_;
+    Impl::WriteScope scope(impl);
+    const Format& f = *impl.format;
+    // Index pages still in memory reach the pager: the rows are read below
+    // and the definition is rewritten.
+    flushIndexes(impl);
+
+    TableDef def = *impl.tableDef(tableName);
+    const Refusal refuse{"Cannot create index '" + spec.name + "' on table '" + def.name + "' in " +
+                         quoted(impl.path) + ": "};
+    checkIndexSpec(f, def, spec, refuse);
+    const PhysicalIndex index = physicalIndexFor(f, def, spec, refuse);
+
+    LogicalIndex logical;
+    logical.name = spec.name;
+    logical.physicalIndex = index.number;
+    logical.kind = spec.primaryKey ? 1 : 0;
+    for (const LogicalIndex& l : def.indexes)
+        logical.number = std::max(logical.number, l.number + 1);
+    def.physicalIndexes.push_back(index);
+    def.indexes.push_back(logical);
+    const std::vector<Entry> entries = collectEntries(impl, def, spec, refuse);
+
+    // Nothing was refused: now the pages.
+    PageAllocator allocator(*impl.pager, f);
+    writeTree(impl, allocator, def, entries);
+    rewriteDefinition(impl, allocator, def);
 
     discardTableIndexes(impl, def.tdefPage);
     impl.invalidateTable(def.tdefPage);

@@ -4,248 +4,193 @@ namespace jet {
 
 namespace {
 
-Format makeJet3() {
-    Format f{};
-    f.version = Version::Jet3;
-    f.pageSize = 2048;
-    f.headerVersion = 0;
-    f.headerMaskLength = 126;
-    f.headerSortOrder = 0x3A;
-    f.headerSortVersion = 0x38;
-    f.headerPasswordLength = 20;
-    f.headerDatedPassword = false;
-    f.headerStamp = 0x66;
-    f.headerStampValue = 0x251E;
-    f.headerCreationDate = 0;
-    f.headerEngineVersion = false;
+// Both records, filled side by side: each fact with its Jet 3 and its Jet 4
+// value on one line.
+struct Formats {
+    Format jet3{};
+    Format jet4{};
 
-    f.dataFreeSpace = 2;
-    f.dataOwner = 4;
-    f.dataRowCount = 8;
-    f.dataRowTable = 10;
-    f.maxRowSize = 2012;
-    f.lvalRowRoom = 2048 - 10 - 2 - 4;
+    template <class T, class A, class B>
+    void set(T Format::*field, A three, B four) {
+        jet3.*field = static_cast<T>(three);
+        jet4.*field = static_cast<T>(four);
+    }
+};
 
-    f.rowColumnCountSize = 1;
-    f.rowVarOffsetSize = 1;
-    f.rowJumpTable = true;
-
-    f.tdefPageFreeSpace = false;
-    f.tdefNextPage = 4;
-    f.tdefLength = 8;
-    f.tdefMagic = 0;
-    f.tdefUnknown = 0;
-    f.tdefRowCount = 12;
-    f.tdefAutoNumber = 16;
-    f.tdefTableType = 20;
-    f.tdefMaxColumns = 21;
-    f.tdefVarColumns = 23;
-    f.tdefColumnCount = 25;
-    f.tdefLogicalIndexCount = 27;
-    f.tdefPhysicalIndexCount = 31;
-    f.tdefOwnedPagesMap = 35;
-    f.tdefFreeSpaceMap = 39;
-    f.tdefBlockEnd = 43;
-    f.indexRowCountEntrySize = 8;
-    f.indexRowCountOffset = 4;
-
-    f.entryMagic = false;
-    f.columnEntrySize = 18;
-    f.columnNumber = 1;
-    f.columnVarIndex = 3;
-    f.columnNumberCopy = 5;
-    f.columnNumberBase = 0;
-    f.columnAlwaysOne = 7;
-    f.columnSortOrder = 9;
-    f.columnCodePage = 11;
-    f.columnPrecision = 11;
-    f.columnScale = 12;
-    f.columnFlags = 13;
-    f.columnExtraFlags = 0;
-    f.columnFixedOffset = 14;
-    f.columnLength = 16;
-    f.nameLengthSize = 1;
-    f.unicodeNames = false;
-    f.unicodeText = false;
-    f.textUnitSize = 1;
-    f.textCodePage = 1252;
-    f.compressedText = 0;
-    f.decimalColumns = false;
-
-    f.physicalIndexEntrySize = 39;
-    f.physicalIndexColumns = 0;
-    f.physicalIndexUsageMap = 30;
-    f.physicalIndexRootPage = 34;
-    f.physicalIndexFlags = 38;
-    f.physicalIndexAlways = 0;
-
-    f.logicalIndexEntrySize = 20;
-    f.logicalIndexNumber = 0;
-    f.logicalIndexPhysical = 4;
-    f.logicalIndexRelTableType = 8;
-    f.logicalIndexRelIndex = 9;
-    f.logicalIndexRelTablePage = 13;
-    f.logicalIndexCascadeUpd = 17;
-    f.logicalIndexCascadeDel = 18;
-    f.logicalIndexType = 19;
-
-    f.inlineMapBytes = 128;
-    f.mapPageHeader = 4;
-
-    f.indexPrevPage = 8;
-    f.indexNextPage = 12;
-    f.indexTailPage = 16;
-    f.indexPrefixLength = 20;
-    f.indexPrefixWidth = 1;
-    f.indexNodeFlag = 21;
-    f.indexBitmap = 0x16;
-    f.indexBitmapSize = 226;
-    f.indexEntriesStart = 0xF8;
-
-    f.queriesLvExtra = false;
-    f.systemColumnsByName = false;
-    f.databaseOwner = {};
-    f.objectOwner = {};
-    f.aceOwner = {0x03, 0x01};
-    f.aceUsers = {0x02, 0x04};
-    f.aceAdmins = {0x02, 0x01};
-    f.tablesOwnerRights = 1048319;
-    f.tablesOwnerInherits = true;
-
-    f.maxColumns = 255;
-    f.maxIndexes = 32;
-    f.maxNameLength = 64;
-    f.maxTextLength = 255;
-    return f;
+// Page 0.
+void header(Formats& f) {
+    f.set(&Format::version, Version::Jet3, Version::Jet4);
+    f.set(&Format::pageSize, 2048, 4096);
+    f.set(&Format::headerVersion, 0, 1);
+    f.set(&Format::headerMaskLength, 126, 128);
+    f.set(&Format::headerSortOrder, 0x3A, 0x6E);
+    f.set(&Format::headerSortVersion, 0x38, 0);
+    f.set(&Format::headerPasswordLength, 20, 40);
+    f.set(&Format::headerDatedPassword, false, true);
+    f.set(&Format::headerStamp, 0x66, 0x6A);
+    f.set(&Format::headerStampValue, 0x251E, 0x261C);
+    f.set(&Format::headerCreationDate, 0, 0x72);
+    f.set(&Format::headerEngineVersion, false, true);
 }
 
-Format makeJet4() {
-    Format f{};
-    f.version = Version::Jet4;
-    f.pageSize = 4096;
-    f.headerVersion = 1;
-    f.headerMaskLength = 128;
-    f.headerSortOrder = 0x6E;
-    f.headerSortVersion = 0;
-    f.headerPasswordLength = 40;
-    f.headerDatedPassword = true;
-    f.headerStamp = 0x6A;
-    f.headerStampValue = 0x261C;
-    f.headerCreationDate = 0x72;
-    f.headerEngineVersion = true;
+// Data pages.
+void dataPages(Formats& f) {
+    f.set(&Format::dataFreeSpace, 2, 2);
+    f.set(&Format::dataOwner, 4, 4);
+    f.set(&Format::dataRowCount, 8, 12);
+    f.set(&Format::dataRowTable, 10, 14);
+    f.set(&Format::maxRowSize, 2012, 4060);
+    f.set(&Format::lvalRowRoom, 2048 - 10 - 2 - 4, 4096 - 14 - 2 - 4);
+}
 
-    f.dataFreeSpace = 2;
-    f.dataOwner = 4;
-    f.dataRowCount = 12;
-    f.dataRowTable = 14;
-    f.maxRowSize = 4060;
-    f.lvalRowRoom = 4096 - 14 - 2 - 4;
+// Rows.
+void rows(Formats& f) {
+    f.set(&Format::rowColumnCountSize, 1, 2);
+    f.set(&Format::rowVarOffsetSize, 1, 2);
+    f.set(&Format::rowJumpTable, true, false);
+}
 
-    f.rowColumnCountSize = 2;
-    f.rowVarOffsetSize = 2;
-    f.rowJumpTable = false;
+// Table definitions: the table block.
+void tableDefinitions(Formats& f) {
+    f.set(&Format::tdefPageFreeSpace, false, true);
+    f.set(&Format::tdefNextPage, 4, 4);
+    f.set(&Format::tdefLength, 8, 8);
+    f.set(&Format::tdefMagic, 0, 12);
+    f.set(&Format::tdefUnknown, 0, 24);
+    f.set(&Format::tdefRowCount, 12, 16);
+    f.set(&Format::tdefAutoNumber, 16, 20);
+    f.set(&Format::tdefTableType, 20, 40);
+    f.set(&Format::tdefMaxColumns, 21, 41);
+    f.set(&Format::tdefVarColumns, 23, 43);
+    f.set(&Format::tdefColumnCount, 25, 45);
+    f.set(&Format::tdefLogicalIndexCount, 27, 47);
+    f.set(&Format::tdefPhysicalIndexCount, 31, 51);
+    f.set(&Format::tdefOwnedPagesMap, 35, 55);
+    f.set(&Format::tdefFreeSpaceMap, 39, 59);
+    f.set(&Format::tdefBlockEnd, 43, 63);
+    f.set(&Format::indexRowCountEntrySize, 8, 12);
+    f.set(&Format::indexRowCountOffset, 4, 4);
+}
 
-    f.tdefPageFreeSpace = true;
-    f.tdefNextPage = 4;
-    f.tdefLength = 8;
-    f.tdefMagic = 12;
-    f.tdefUnknown = 24;
-    f.tdefRowCount = 16;
-    f.tdefAutoNumber = 20;
-    f.tdefTableType = 40;
-    f.tdefMaxColumns = 41;
-    f.tdefVarColumns = 43;
-    f.tdefColumnCount = 45;
-    f.tdefLogicalIndexCount = 47;
-    f.tdefPhysicalIndexCount = 51;
-    f.tdefOwnedPagesMap = 55;
-    f.tdefFreeSpaceMap = 59;
-    f.tdefBlockEnd = 63;
-    f.indexRowCountEntrySize = 12;
-    f.indexRowCountOffset = 4;
+// Column descriptors and text.
+void columns(Formats& f) {
+    f.set(&Format::entryMagic, false, true);
+    f.set(&Format::columnEntrySize, 18, 25);
+    f.set(&Format::columnNumber, 1, 5);
+    f.set(&Format::columnVarIndex, 3, 7);
+    f.set(&Format::columnNumberCopy, 5, 9);
+    f.set(&Format::columnNumberBase, 0, 1);
+    f.set(&Format::columnAlwaysOne, 7, 0);
+    f.set(&Format::columnSortOrder, 9, 11);
+    f.set(&Format::columnCodePage, 11, 0);
+    f.set(&Format::columnPrecision, 11, 11);
+    f.set(&Format::columnScale, 12, 12);
+    f.set(&Format::columnFlags, 13, 15);
+    f.set(&Format::columnExtraFlags, 0, 16);
+    f.set(&Format::columnFixedOffset, 14, 21);
+    f.set(&Format::columnLength, 16, 23);
+    f.set(&Format::nameLengthSize, 1, 2);
+    f.set(&Format::unicodeNames, false, true);
+    f.set(&Format::unicodeText, false, true);
+    f.set(&Format::textUnitSize, 1, 2);
+    f.set(&Format::textCodePage, 1252, 0);
+    f.set(&Format::compressedText, 0, 0x01);
+    f.set(&Format::decimalColumns, false, true);
+    f.set(&Format::memoIndexes, false, true);
+}
 
-    f.entryMagic = true;
-    f.columnEntrySize = 25;
-    f.columnNumber = 5;
-    f.columnVarIndex = 7;
-    f.columnNumberCopy = 9;
-    f.columnNumberBase = 1;
-    f.columnAlwaysOne = 0;
-    f.columnSortOrder = 11;
-    f.columnCodePage = 0;
-    f.columnPrecision = 11;
-    f.columnScale = 12;
-    f.columnFlags = 15;
-    f.columnExtraFlags = 16;
-    f.columnFixedOffset = 21;
-    f.columnLength = 23;
-    f.nameLengthSize = 2;
-    f.unicodeNames = true;
-    f.unicodeText = true;
-    f.textUnitSize = 2;
-    f.textCodePage = 0;
-    f.compressedText = 0x01;
-    f.decimalColumns = true;
+// Physical index entries.
+void physicalIndexes(Formats& f) {
+    f.set(&Format::physicalIndexEntrySize, 39, 52);
+    f.set(&Format::physicalIndexColumns, 0, 4);
+    f.set(&Format::physicalIndexUsageMap, 30, 34);
+    f.set(&Format::physicalIndexRootPage, 34, 38);
+    f.set(&Format::physicalIndexFlags, 38, 46);
+    f.set(&Format::physicalIndexAlways, 0, 0x80);
+}
 
-    f.physicalIndexEntrySize = 52;
-    f.physicalIndexColumns = 4;
-    f.physicalIndexUsageMap = 34;
-    f.physicalIndexRootPage = 38;
-    f.physicalIndexFlags = 46;
-    f.physicalIndexAlways = 0x80;
+// Logical index entries.
+void logicalIndexes(Formats& f) {
+    f.set(&Format::logicalIndexEntrySize, 20, 28);
+    f.set(&Format::logicalIndexNumber, 0, 4);
+    f.set(&Format::logicalIndexPhysical, 4, 8);
+    f.set(&Format::logicalIndexRelTableType, 8, 12);
+    f.set(&Format::logicalIndexRelIndex, 9, 13);
+    f.set(&Format::logicalIndexRelTablePage, 13, 17);
+    f.set(&Format::logicalIndexCascadeUpd, 17, 21);
+    f.set(&Format::logicalIndexCascadeDel, 18, 22);
+    f.set(&Format::logicalIndexType, 19, 23);
+}
 
-    f.logicalIndexEntrySize = 28;
-    f.logicalIndexNumber = 4;
-    f.logicalIndexPhysical = 8;
-    f.logicalIndexRelTableType = 12;
-    f.logicalIndexRelIndex = 13;
-    f.logicalIndexRelTablePage = 17;
-    f.logicalIndexCascadeUpd = 21;
-    f.logicalIndexCascadeDel = 22;
-    f.logicalIndexType = 23;
+// Usage maps.
+void usageMaps(Formats& f) {
+    f.set(&Format::inlineMapBytes, 128, 64);
+    f.set(&Format::mapPageHeader, 4, 4);
+}
 
-    f.inlineMapBytes = 64;
-    f.mapPageHeader = 4;
+// Index pages.
+void indexPages(Formats& f) {
+    f.set(&Format::indexPrevPage, 8, 12);
+    f.set(&Format::indexNextPage, 12, 16);
+    f.set(&Format::indexTailPage, 16, 20);
+    f.set(&Format::indexPrefixLength, 20, 24);
+    f.set(&Format::indexPrefixWidth, 1, 2);
+    f.set(&Format::indexNodeFlag, 21, 26);
+    f.set(&Format::indexBitmap, 0x16, 0x1B);
+    f.set(&Format::indexBitmapSize, 226, 453);
+    f.set(&Format::indexEntriesStart, 0xF8, 0x1E0);
+}
 
-    f.indexPrevPage = 12;
-    f.indexNextPage = 16;
-    f.indexTailPage = 20;
-    f.indexPrefixLength = 24;
-    f.indexPrefixWidth = 2;
-    f.indexNodeFlag = 26;
-    f.indexBitmap = 0x1B;
-    f.indexBitmapSize = 453;
-    f.indexEntriesStart = 0x1E0;
+// The catalog of a new file.
+void newCatalog(Formats& f) {
+    f.set(&Format::queriesLvExtra, false, true);
+    f.set(&Format::systemColumnsByName, false, true);
+    f.set(&Format::databaseOwner, Bytes{}, Bytes{0x64, 0x8B});
+    f.set(&Format::objectOwner, Bytes{}, Bytes{0x65, 0x89});
+    f.set(&Format::aceOwner, Bytes{0x03, 0x01}, Bytes{0x64, 0x8B});
+    f.set(&Format::aceUsers, Bytes{0x02, 0x04}, Bytes{0x65, 0x8E});
+    f.set(&Format::aceAdmins, Bytes{0x02, 0x01}, Bytes{0x65, 0x8B});
+    f.set(&Format::tablesOwnerRights, 1048319, 393217);
+    f.set(&Format::tablesOwnerInherits, true, false);
+}
 
-    f.queriesLvExtra = true;
-    f.systemColumnsByName = true;
-    f.databaseOwner = {0x64, 0x8B};
-    f.objectOwner = {0x65, 0x89};
-    f.aceOwner = {0x64, 0x8B};
-    f.aceUsers = {0x65, 0x8E};
-    f.aceAdmins = {0x65, 0x8B};
-    f.tablesOwnerRights = 393217;
-    f.tablesOwnerInherits = false;
+// Limits.
+void limits(Formats& f) {
+    f.set(&Format::maxColumns, 255, 255);
+    f.set(&Format::maxIndexes, 32, 32);
+    f.set(&Format::maxNameLength, 64, 64);
+    f.set(&Format::maxTextLength, 255, 255);
+}
 
-    f.maxColumns = 255;
-    f.maxIndexes = 32;
-    f.maxNameLength = 64;
-    f.maxTextLength = 255;
-    return f;
+const Formats& formats() {
+    static const Formats all = [] {
+        Formats both;
+        header(both);
+        dataPages(both);
+        rows(both);
+        tableDefinitions(both);
+        columns(both);
+        physicalIndexes(both);
+        logicalIndexes(both);
+        usageMaps(both);
+        indexPages(both);
+        newCatalog(both);
+        limits(both);
+        return both;
+    }();
+    return all;
 }
 
 }  // namespace
 
-const Format& Format::jet3() {
-    static const Format f = makeJet3();
-    return f;
-}
+const Format& Format::jet3() { return formats().jet3; }
 
-const Format& Format::jet4() {
-    static const Format f = makeJet4();
-    return f;
-}
+const Format& Format::jet4() { return formats().jet4; }
 
 const Format& Format::of(Version version) { return version == Version::Jet3 ? jet3() : jet4(); }
+
+bool isIndexable(ColumnType type, Version version) {
+    return type == ColumnType::Memo ? Format::of(version).memoIndexes : !isLongValue(type);
+}
 
 }  // namespace jet

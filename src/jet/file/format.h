@@ -41,9 +41,7 @@ public:
     std::size_t headerCreationDate;    // none / 0x72 (double)
     bool headerEngineVersion;          // Jet 4 writes 0x0654 at 0x98 and "4.0" at 0x9C
 
-    // Data pages (also LVAL pages and pages holding usage-map rows):
-    //   0 type 0x01, 1 0x01, 2 free space (2), 4 owning TDEF page (4),
-    //   [Jet 4: 4 unknown], row count (2), then one 2-byte offset per row.
+    // Data pages, LVAL pages and pages of usage-map rows (layout in datapage.h).
     std::size_t dataFreeSpace;  // 2
     std::size_t dataOwner;      // 4
     std::size_t dataRowCount;   // 8 / 12
@@ -101,6 +99,7 @@ public:
     std::uint16_t textCodePage;      // 1252 / 0: the code page a new text column names
     std::uint8_t compressedText;     // 0 / 0x01: extra flag of new Text and Memo columns
     bool decimalColumns;             // Decimal (Numeric) columns exist from Jet 4 on
+    bool memoIndexes;                // Memo columns can be indexed from Jet 4 on
 
     // Physical index definitions.
     std::size_t physicalIndexEntrySize;  // 39 / 52
@@ -157,5 +156,8 @@ public:
     std::size_t maxNameLength;  // 64 characters
     std::size_t maxTextLength;  // 255 characters
 };
+
+// Everything but OLE; Memo only in Jet 4 (Access 97 cannot index it).
+bool isIndexable(ColumnType type, Version version);
 
 }  // namespace jet

@@ -5,7 +5,6 @@
 
 #include "jet/file/bytes.h"
 #include "jet/file/datapage.h"
-#include "jet/file/datapage_builder.h"
 
 namespace jet {
 

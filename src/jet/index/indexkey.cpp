@@ -5,8 +5,8 @@
 #include <cstring>
 #include <limits>
 
-#include "jet/values/convert.h"
 #include "jet/error.h"
+#include "jet/values/convert.h"
 #include "jet/values/sortorder.h"
 
 namespace jet {
@@ -346,20 +346,63 @@ void appendTextKey(std::vector<std::uint8_t>& out, Version version, std::u16stri
         appendJet3Text(out, text, ascending);
 }
 
+namespace {
+
+// Yes/No has no Null: a missing value is No.
+void appendYesNo(std::vector<std::uint8_t>& out, const KeyColumn& col, const Value& v) {
+    bool yes = false;
+    if (v.is<bool>())
+        yes = v.as<bool>();
+    else if (v.is<std::int64_t>())
+        yes = v.as<std::int64_t>() != 0;
+    else if (!v.isNull())
+        cannotHold(col.type, v);
+    out.push_back(col.ascending ? kAscValue : kDescValue);
+    out.push_back((yes == col.ascending) ? 0x00 : 0xFF);
+}
+
+// A Currency key holds the value in ten-thousandths.
+std::int64_t currencyOf(ColumnType type, const Value& v) {
+    if (v.is<Currency>()) return v.as<Currency>().scaled;
+    if (v.is<std::int64_t>()) {
+        const std::int64_t n = v.as<std::int64_t>();
+        if (n > std::numeric_limits<std::int64_t>::max() / 10000 ||
+            n < std::numeric_limits<std::int64_t>::min() / 10000)
+            cannotHold(type, v);
+        return n * 10000;
+    }
+    if (v.is<double>()) {
+        const double d = std::round(v.as<double>() * 10000.0);
+        if (!(std::fabs(d) < 9.2e18)) cannotHold(type, v);
+        return static_cast<std::int64_t>(d);
+    }
+    cannotHold(type, v);
+}
+
+// Text keys: plain ASCII straight from its bytes, anything else decoded once.
+void appendTextValue(std::vector<std::uint8_t>& out, Version version, const KeyColumn& col,
+                     const Value& v) {
+    if (!isSupportedTextSortOrder(version, col.sortOrder))
+        throw Error(Error::Kind::Unsupported, "index key: text sort order " +
+                                                  std::to_string(col.sortOrder) +
+                                                  " is not supported (only General)");
+    if (v.is<std::string>() && appendSimpleText(out, version, v.as<std::string>(), col.ascending))
+        return;
+    thread_local std::u16string text;
+    if (v.is<std::string>())
+        decodeUtf8(v.as<std::string>(), text, true);
+    else
+        decodeUtf8(v.toString(), text, true);
+    appendTextKey(out, version, text, col.ascending);
+}
+
+}  // namespace
+
 void appendKeyValue(std::vector<std::uint8_t>& out, Version version, const KeyColumn& col,
                     const Value& v) {
     const bool asc = col.ascending;
     if (col.type == ColumnType::Boolean) {
-        // Yes/No has no Null: a missing value is No.
-        bool yes = false;
-        if (v.is<bool>())
-            yes = v.as<bool>();
-        else if (v.is<std::int64_t>())
-            yes = v.as<std::int64_t>() != 0;
-        else if (!v.isNull())
-            cannotHold(col.type, v);
-        out.push_back(asc ? kAscValue : kDescValue);
-        out.push_back((yes == asc) ? 0x00 : 0xFF);
+        appendYesNo(out, col, v);
         return;
     }
     if (v.isNull()) {
@@ -381,26 +424,9 @@ void appendKeyValue(std::vector<std::uint8_t>& out, Version version, const KeyCo
                                     std::numeric_limits<std::int32_t>::max()),
                           4, asc);
             return;
-        case ColumnType::Currency: {
-            std::int64_t scaled = 0;
-            if (v.is<Currency>()) {
-                scaled = v.as<Currency>().scaled;
-            } else if (v.is<std::int64_t>()) {
-                const std::int64_t n = v.as<std::int64_t>();
-                if (n > std::numeric_limits<std::int64_t>::max() / 10000 ||
-                    n < std::numeric_limits<std::int64_t>::min() / 10000)
-                    cannotHold(col.type, v);
-                scaled = n * 10000;
-            } else if (v.is<double>()) {
-                const double d = std::round(v.as<double>() * 10000.0);
-                if (!(std::fabs(d) < 9.2e18)) cannotHold(col.type, v);
-                scaled = static_cast<std::int64_t>(d);
-            } else {
-                cannotHold(col.type, v);
-            }
-            appendInteger(out, scaled, 8, asc);
+        case ColumnType::Currency:
+            appendInteger(out, currencyOf(col.type, v), 8, asc);
             return;
-        }
         case ColumnType::Single: {
             const float f = static_cast<float>(doubleOf(col.type, v));
             std::uint32_t bits;
@@ -432,21 +458,9 @@ void appendKeyValue(std::vector<std::uint8_t>& out, Version version, const KeyCo
             return;
         }
         case ColumnType::Text:
-        case ColumnType::Memo: {
-            if (!isSupportedTextSortOrder(version, col.sortOrder))
-                throw Error(Error::Kind::Unsupported, "index key: text sort order " +
-                                                          std::to_string(col.sortOrder) +
-                                                          " is not supported (only General)");
-            if (v.is<std::string>() && appendSimpleText(out, version, v.as<std::string>(), asc))
-                return;
-            thread_local std::u16string text;
-            if (v.is<std::string>())
-                decodeUtf8(v.as<std::string>(), text, true);
-            else
-                decodeUtf8(v.toString(), text, true);
-            appendTextKey(out, version, text, asc);
+        case ColumnType::Memo:
+            appendTextValue(out, version, col, v);
             return;
-        }
         default:
             throw Error(Error::Kind::Unsupported, std::string("index key: a ") +
                                                       columnTypeName(col.type) +

@@ -3,12 +3,12 @@
 #include <bit>
 #include <cstring>
 
+#include "jet/error.h"
 #include "jet/file/bytes.h"
 #include "jet/file/datapage.h"
-#include "jet/error.h"
-#include "jet/table/longvalue_reader.h"
-#include "jet/values/text.h"
 #include "jet/file/usagemap.h"
+#include "jet/table/longvalue.h"
+#include "jet/values/text.h"
 
 namespace jet {
 

@@ -60,9 +60,11 @@ bool encodeName(const Format& f, std::string_view utf8, std::vector<std::uint8_t
     return encodeCp1252(text, out);
 }
 
-std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& t,
-                                               std::span<const std::uint8_t> original) {
-    std::vector<std::uint8_t> b(f.tdefBlockEnd, 0);
+namespace {
+
+// The table block: the page header, counts and the two usage maps.
+void putTableBlock(const Format& f, std::vector<std::uint8_t>& b, const TableDef& t,
+                   std::span<const std::uint8_t> original) {
     putPageHeader(f, b);
     if (f.tdefMagic && original.size() >= f.tdefBlockEnd) {
         // Jet 4's unknown stretches: after the length, and between the
@@ -95,12 +97,10 @@ std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& 
     put32(b, f.tdefPhysicalIndexCount, static_cast<std::uint32_t>(t.physicalIndexes.size()));
     put32(b, f.tdefOwnedPagesMap, t.ownedPagesMap);
     put32(b, f.tdefFreeSpaceMap, t.freeSpaceMap);
+}
 
-    for (const PhysicalIndex& p : t.physicalIndexes) {
-        std::size_t at = grow(b, f.indexRowCountEntrySize);
-        put32(b, at + f.indexRowCountOffset, p.rowCount);
-    }
-
+// One descriptor per column, in the order given.
+void putColumns(const Format& f, std::vector<std::uint8_t>& b, const TableDef& t) {
     for (const ColumnDef& c : t.columns) {
         std::size_t at = grow(b, f.columnEntrySize);
         b[at] = static_cast<std::uint8_t>(c.type);
@@ -122,8 +122,9 @@ std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& 
         put16(b, at + f.columnFixedOffset, c.isFixed() ? c.fixedOffset : 0);
         put16(b, at + f.columnLength, c.length);
     }
-    for (const ColumnDef& c : t.columns) appendName(f, b, c.name, t.name);
+}
 
+void putPhysicalIndexes(const Format& f, std::vector<std::uint8_t>& b, const TableDef& t) {
     for (const PhysicalIndex& p : t.physicalIndexes) {
         std::size_t at = grow(b, f.physicalIndexEntrySize);
         if (f.entryMagic) put32(b, at, indexMagic);
@@ -143,7 +144,9 @@ std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& 
         put32(b, at + f.physicalIndexRootPage, p.rootPage);
         b[at + f.physicalIndexFlags] = p.flags;
     }
+}
 
+void putLogicalIndexes(const Format& f, std::vector<std::uint8_t>& b, const TableDef& t) {
     for (const LogicalIndex& l : t.indexes) {
         std::size_t at = grow(b, f.logicalIndexEntrySize);
         if (f.entryMagic) put32(b, at, tableMagic);
@@ -156,8 +159,23 @@ std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& 
         b[at + f.logicalIndexCascadeDel] = l.cascadeDeletes;
         b[at + f.logicalIndexType] = l.kind;
     }
-    for (const LogicalIndex& l : t.indexes) appendName(f, b, l.name, t.name);
+}
 
+}  // namespace
+
+std::vector<std::uint8_t> buildTableDefinition(const Format& f, const TableDef& t,
+                                               std::span<const std::uint8_t> original) {
+    std::vector<std::uint8_t> b(f.tdefBlockEnd, 0);
+    putTableBlock(f, b, t, original);
+    for (const PhysicalIndex& p : t.physicalIndexes) {
+        std::size_t at = grow(b, f.indexRowCountEntrySize);
+        put32(b, at + f.indexRowCountOffset, p.rowCount);
+    }
+    putColumns(f, b, t);
+    for (const ColumnDef& c : t.columns) appendName(f, b, c.name, t.name);
+    putPhysicalIndexes(f, b, t);
+    putLogicalIndexes(f, b, t);
+    for (const LogicalIndex& l : t.indexes) appendName(f, b, l.name, t.name);
     for (const LongValueMaps& m : t.longValueMaps) {
         std::size_t at = grow(b, 10);
         put16(b, at, m.columnNumber);

@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
 
 #include "jet/error.h"
+#include "jet/file/format.h"
 #include "jet/values/calendar.h"
 
 namespace jet {
@@ -181,16 +182,17 @@ Bytes encodeText(const std::string& utf8, const ColumnDef& col, const ConvertCon
     // Plain ASCII (the common case) needs no decoding: one character per byte.
     bool ascii = true;
     for (char c : utf8) ascii = ascii && c > 0;
-    if (ascii && (ctx.version == Version::Jet4 || ctx.codePage == 1252)) {
+    const Format& f = Format::of(ctx.version);
+    if (ascii && (f.unicodeText || ctx.codePage == 1252)) {
         if (utf8.size() > maxChars)
             fail(ctx, col,
                  "text of " + std::to_string(utf8.size()) +
                      " characters is longer than the column's " + std::to_string(maxChars));
         Bytes out;
-        const bool compress = ctx.version == Version::Jet4 && (col.extraFlags & 0x01) != 0 &&
+        const bool compress = f.unicodeText && (col.extraFlags & 0x01) != 0 &&
                               (col.type == ColumnType::Text || utf8.size() <= 1024) &&
                               utf8.size() > 2;
-        if (ctx.version == Version::Jet3) {
+        if (!f.unicodeText) {
             out.assign(utf8.begin(), utf8.end());
         } else if (compress) {
             out.reserve(utf8.size() + 2);
@@ -211,7 +213,7 @@ Bytes encodeText(const std::string& utf8, const ColumnDef& col, const ConvertCon
              "text of " + std::to_string(text.size()) + " characters is longer than the column's " +
                  std::to_string(maxChars));
     Bytes out;
-    if (ctx.version == Version::Jet4) {
+    if (f.unicodeText) {
         // Access compresses memo text only up to 1024 characters.
         bool compress =
             (col.extraFlags & 0x01) != 0 && (col.type == ColumnType::Text || text.size() <= 1024);
@@ -309,8 +311,8 @@ Decimal toDecimal(const Value& v, const ColumnDef& col, const ConvertContext& ct
     const int scale = std::min<int>(col.scale, precision);
     auto outOfRange = [&] {
         fail(ctx, col,
-             text + " does not fit the column's precision and scale (" +
-                 std::to_string(precision) + ", " + std::to_string(scale) + ")");
+             text + " does not fit the column's precision and scale (" + std::to_string(precision) +
+                 ", " + std::to_string(scale) + ")");
     };
     // Unscaled digits at the column's scale.
     std::string& digits = n.digits;
@@ -430,6 +432,134 @@ bool encodeCp1252(std::u16string_view text, Bytes& out) {
     return true;
 }
 
+namespace {
+
+// Yes/No: Access's words for true and false, or any number.
+Value toBoolean(const Value& v, const ColumnDef& col, const ConvertContext& ctx) {
+    if (v.is<bool>()) return v;
+    if (v.is<std::string>()) {
+        std::string s(trim(v.as<std::string>()));
+        for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (s == "true" || s == "yes" || s == "on" || s == "-1" || s == "1") return true;
+        if (s == "false" || s == "no" || s == "off" || s == "0") return false;
+        fail(ctx, col, "'" + v.as<std::string>() + "' is not Yes or No");
+    }
+    return toDouble(v, col, ctx) != 0;
+}
+
+// Byte, Integer and Long: within the type's range.
+Value toWholeNumber(const Value& v, const ColumnDef& col, const ConvertContext& ctx) {
+    std::int64_t i = toInteger(v, col, ctx);
+    std::int64_t lo = col.type == ColumnType::Byte      ? 0
+                      : col.type == ColumnType::Integer ? -32768
+                                                        : std::numeric_limits<std::int32_t>::min();
+    std::int64_t hi = col.type == ColumnType::Byte      ? 255
+                      : col.type == ColumnType::Integer ? 32767
+                                                        : std::numeric_limits<std::int32_t>::max();
+    if (i < lo || i > hi)
+        fail(ctx, col,
+             std::to_string(i) + " is out of range for " + columnTypeName(col.type) + " (" +
+                 std::to_string(lo) + " to " + std::to_string(hi) + ")");
+    return i;
+}
+
+// Currency: exact from integers, text and Decimal; rounded from doubles.
+Value toCurrency(const Value& v, const ColumnDef& col, const ConvertContext& ctx) {
+    if (v.is<Currency>()) return v;
+    if (v.is<std::int64_t>()) {
+        std::int64_t i = v.as<std::int64_t>();
+        if (i > 922337203685477 || i < -922337203685477)
+            fail(ctx, col, "number out of range for Currency");
+        return Currency{i * 10000};
+    }
+    if (v.is<std::string>() || v.is<Decimal>()) {
+        ColumnDef four = col;
+        four.scale = 4;
+        four.precision = 19;
+        Decimal d = toDecimal(v, four, ctx);
+        U128 m = 0;
+        for (auto b : d.magnitude) m = (m << 8) | b;
+        if (m > static_cast<U128>(std::numeric_limits<std::int64_t>::max()))
+            fail(ctx, col, "number out of range for Currency");
+        auto s = static_cast<std::int64_t>(m);
+        return Currency{d.negative ? -s : s};
+    }
+    double d = toDouble(v, col, ctx) * 10000.0;
+    if (d >= 9.2233720368547e18 || d <= -9.2233720368547e18)
+        fail(ctx, col, "number out of range for Currency");
+    return Currency{static_cast<std::int64_t>(std::nearbyint(d))};
+}
+
+// Date/Time: dates as they come, ISO text, or day numbers.
+Value toDateTime(const Value& v, const ColumnDef& col, const ConvertContext& ctx) {
+    if (v.is<DateTime>()) {
+        if (!std::isfinite(v.as<DateTime>().days)) fail(ctx, col, "not a date");
+        return v;
+    }
+    if (v.is<std::string>()) {
+        DateTime dt;
+        if (!parseDateTime(v.as<std::string>(), dt))
+            fail(ctx, col, "'" + v.as<std::string>() + "' is not a date and time");
+        return dt;
+    }
+    if (v.is<double>() || v.is<std::int64_t>()) return DateTime{toDouble(v, col, ctx)};
+    fail(ctx, col, "a value of this kind cannot be stored in a Date/Time column");
+}
+
+// Text and Memo: text, or the text of a number or date.
+Value toText(const Value& v, const ColumnDef& col, const ConvertContext& ctx) {
+    std::size_t maxChars = col.type == ColumnType::Memo
+                               ? maxLongValueBytes / 2
+                               : std::size_t{col.length} / Format::of(ctx.version).textUnitSize;
+    if (v.is<std::string>()) return encodeText(v.as<std::string>(), col, ctx, maxChars);
+    std::string s = numberText(v);
+    if (v.is<Currency>())
+        s = std::to_string(static_cast<double>(v.as<Currency>().scaled) / 10000.0);
+    if (v.is<DateTime>()) s = v.as<DateTime>().toIsoString();
+    if (v.is<Decimal>()) s = v.as<Decimal>().toString();
+    if (s.empty()) fail(ctx, col, "a value of this kind cannot be stored as text");
+    return encodeText(s, col, ctx, maxChars);
+}
+
+// Binary and OLE Object: bytes up to the column's size, or a GUID's.
+Value toBinary(const Value& v, const ColumnDef& col, const ConvertContext& ctx) {
+    std::size_t limit = col.type == ColumnType::Binary ? col.length : maxLongValueBytes;
+    if (v.is<Bytes>()) {
+        if (v.as<Bytes>().size() > limit)
+            fail(ctx, col,
+                 std::to_string(v.as<Bytes>().size()) + " bytes are more than the column holds (" +
+                     std::to_string(limit) + ")");
+        return v;
+    }
+    if (v.is<Guid>() && limit >= 16) return Bytes(v.as<Guid>().begin(), v.as<Guid>().end());
+    fail(
+        ctx, col,
+        "only binary data can be stored in a " + std::string(columnTypeName(col.type)) + " column");
+}
+
+// Replication ID: a GUID, or its text with or without braces.
+Value toGuid(const Value& v, const ColumnDef& col, const ConvertContext& ctx) {
+    if (v.is<Guid>()) return v;
+    if (v.is<std::string>()) {
+        std::string_view s = trim(v.as<std::string>());
+        if (s.size() == 38 && s.front() == '{' && s.back() == '}') s = s.substr(1, 36);
+        Guid g{};
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < s.size() && k < 32; ++i) {
+            if ((i == 8 || i == 13 || i == 18 || i == 23) && s[i] == '-') continue;
+            char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+            int n = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            if (n < 0) break;
+            g[k / 2] = static_cast<std::uint8_t>(g[k / 2] | (n << (k % 2 ? 0 : 4)));
+            ++k;
+        }
+        if (k == 32 && s.size() == 36) return g;
+    }
+    fail(ctx, col, "not a Replication ID");
+}
+
+}  // namespace
+
 Value convertValue(const Value& v, const ColumnDef& col, const ConvertContext& ctx) {
     if (v.isNull()) {
         if (col.type == ColumnType::Boolean) return false;
@@ -440,36 +570,12 @@ Value convertValue(const Value& v, const ColumnDef& col, const ConvertContext& c
         return {};
     }
     switch (col.type) {
-        case ColumnType::Boolean: {
-            if (v.is<bool>()) return v;
-            if (v.is<std::string>()) {
-                std::string s(trim(v.as<std::string>()));
-                for (auto& c : s)
-                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                if (s == "true" || s == "yes" || s == "on" || s == "-1" || s == "1") return true;
-                if (s == "false" || s == "no" || s == "off" || s == "0") return false;
-                fail(ctx, col, "'" + v.as<std::string>() + "' is not Yes or No");
-            }
-            return toDouble(v, col, ctx) != 0;
-        }
+        case ColumnType::Boolean:
+            return toBoolean(v, col, ctx);
         case ColumnType::Byte:
         case ColumnType::Integer:
-        case ColumnType::Long: {
-            std::int64_t i = toInteger(v, col, ctx);
-            std::int64_t lo = col.type == ColumnType::Byte ? 0
-                              : col.type == ColumnType::Integer
-                                  ? -32768
-                                  : std::numeric_limits<std::int32_t>::min();
-            std::int64_t hi = col.type == ColumnType::Byte ? 255
-                              : col.type == ColumnType::Integer
-                                  ? 32767
-                                  : std::numeric_limits<std::int32_t>::max();
-            if (i < lo || i > hi)
-                fail(ctx, col,
-                     std::to_string(i) + " is out of range for " + columnTypeName(col.type) + " (" +
-                         std::to_string(lo) + " to " + std::to_string(hi) + ")");
-            return i;
-        }
+        case ColumnType::Long:
+            return toWholeNumber(v, col, ctx);
         case ColumnType::Single: {
             double d = toDouble(v, col, ctx);
             if (std::fabs(d) > std::numeric_limits<float>::max())
@@ -478,97 +584,18 @@ Value convertValue(const Value& v, const ColumnDef& col, const ConvertContext& c
         }
         case ColumnType::Double:
             return toDouble(v, col, ctx);
-        case ColumnType::Currency: {
-            if (v.is<Currency>()) return v;
-            if (v.is<std::int64_t>()) {
-                std::int64_t i = v.as<std::int64_t>();
-                if (i > 922337203685477 || i < -922337203685477)
-                    fail(ctx, col, "number out of range for Currency");
-                return Currency{i * 10000};
-            }
-            if (v.is<std::string>() || v.is<Decimal>()) {
-                ColumnDef four = col;
-                four.scale = 4;
-                four.precision = 19;
-                Decimal d = toDecimal(v, four, ctx);
-                U128 m = 0;
-                for (auto b : d.magnitude) m = (m << 8) | b;
-                if (m > static_cast<U128>(std::numeric_limits<std::int64_t>::max()))
-                    fail(ctx, col, "number out of range for Currency");
-                auto s = static_cast<std::int64_t>(m);
-                return Currency{d.negative ? -s : s};
-            }
-            double d = toDouble(v, col, ctx) * 10000.0;
-            if (d >= 9.2233720368547e18 || d <= -9.2233720368547e18)
-                fail(ctx, col, "number out of range for Currency");
-            return Currency{static_cast<std::int64_t>(std::nearbyint(d))};
-        }
-        case ColumnType::DateTime: {
-            if (v.is<DateTime>()) {
-                if (!std::isfinite(v.as<DateTime>().days)) fail(ctx, col, "not a date");
-                return v;
-            }
-            if (v.is<std::string>()) {
-                DateTime dt;
-                if (!parseDateTime(v.as<std::string>(), dt))
-                    fail(ctx, col, "'" + v.as<std::string>() + "' is not a date and time");
-                return dt;
-            }
-            if (v.is<double>() || v.is<std::int64_t>()) return DateTime{toDouble(v, col, ctx)};
-            fail(ctx, col, "a value of this kind cannot be stored in a Date/Time column");
-        }
+        case ColumnType::Currency:
+            return toCurrency(v, col, ctx);
+        case ColumnType::DateTime:
+            return toDateTime(v, col, ctx);
         case ColumnType::Text:
-        case ColumnType::Memo: {
-            std::size_t maxChars =
-                col.type == ColumnType::Memo
-                    ? maxLongValueBytes / 2
-                    : (ctx.version == Version::Jet4 ? col.length / 2u : col.length);
-            if (v.is<std::string>()) return encodeText(v.as<std::string>(), col, ctx, maxChars);
-            std::string s = numberText(v);
-            if (v.is<Currency>())
-                s = std::to_string(static_cast<double>(v.as<Currency>().scaled) / 10000.0);
-            if (v.is<DateTime>()) s = v.as<DateTime>().toIsoString();
-            if (v.is<Decimal>()) s = v.as<Decimal>().toString();
-            if (s.empty()) fail(ctx, col, "a value of this kind cannot be stored as text");
-            return encodeText(s, col, ctx, maxChars);
-        }
+        case ColumnType::Memo:
+            return toText(v, col, ctx);
         case ColumnType::Binary:
-        case ColumnType::Ole: {
-            std::size_t limit = col.type == ColumnType::Binary ? col.length : maxLongValueBytes;
-            if (v.is<Bytes>()) {
-                if (v.as<Bytes>().size() > limit)
-                    fail(ctx, col,
-                         std::to_string(v.as<Bytes>().size()) +
-                             " bytes are more than the column holds (" + std::to_string(limit) +
-                             ")");
-                return v;
-            }
-            if (v.is<Guid>() && limit >= 16) return Bytes(v.as<Guid>().begin(), v.as<Guid>().end());
-            fail(ctx, col,
-                 "only binary data can be stored in a " + std::string(columnTypeName(col.type)) +
-                     " column");
-        }
-        case ColumnType::Guid: {
-            if (v.is<Guid>()) return v;
-            if (v.is<std::string>()) {
-                std::string_view s = trim(v.as<std::string>());
-                if (s.size() == 38 && s.front() == '{' && s.back() == '}') s = s.substr(1, 36);
-                Guid g{};
-                std::size_t k = 0;
-                for (std::size_t i = 0; i < s.size() && k < 32; ++i) {
-                    if ((i == 8 || i == 13 || i == 18 || i == 23) && s[i] == '-') continue;
-                    char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
-                    int n = c >= '0' && c <= '9'   ? c - '0'
-                            : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                   : -1;
-                    if (n < 0) break;
-                    g[k / 2] = static_cast<std::uint8_t>(g[k / 2] | (n << (k % 2 ? 0 : 4)));
-                    ++k;
-                }
-                if (k == 32 && s.size() == 36) return g;
-            }
-            fail(ctx, col, "not a Replication ID");
-        }
+        case ColumnType::Ole:
+            return toBinary(v, col, ctx);
+        case ColumnType::Guid:
+            return toGuid(v, col, ctx);
         case ColumnType::Numeric:
             return toDecimal(v, col, ctx);
     }

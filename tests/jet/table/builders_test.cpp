@@ -5,15 +5,15 @@
 
 #include <cmath>
 
-#include "jet/values/convert.h"
-#include "jet/file/datapage_builder.h"
 #include "jet/error.h"
+#include "jet/file/datapage.h"
 #include "jet/file/format.h"
 #include "jet/file/pager.h"
 #include "jet/table/row_builder.h"
 #include "jet/table/row_reader.h"
 #include "jet/table/tdef_builder.h"
 #include "jet/table/tdef_reader.h"
+#include "jet/values/convert.h"
 #include "support/mdbtools.h"
 #include "support/tabledef.h"
 
@@ -291,7 +291,7 @@ TEST(Convert, DecimalFromEveryKindOfNumber) {
     EXPECT_EQ(text(0.1), "0.10");  // the double's shortest text, not its binary expansion
     EXPECT_EQ(text(-1234.5), "-1234.50");
     EXPECT_EQ(text(1e7), "10000000.00");
-    EXPECT_EQ(text(2.675), "2.68");    // half away from zero, as the digits read
+    EXPECT_EQ(text(2.675), "2.68");  // half away from zero, as the digits read
     EXPECT_EQ(text(-2.675), "-2.68");
     EXPECT_EQ(text(0.125), "0.13");
     EXPECT_EQ(text("1.2349"), "1.23");  // one rounding, not one per dropped digit
@@ -305,9 +305,9 @@ TEST(Convert, DecimalFromEveryKindOfNumber) {
     EXPECT_EQ(text(jet::Currency{123456}), "12.35");
     EXPECT_EQ(text(true), "-1.00");
     EXPECT_EQ(text(1e-300), "0.00");
-    for (const Value& bad : {Value(1e8), Value(123456789.0), Value("99999999.995"), Value("1e8"), Value("1e99999"),
-                             Value(std::nan("")), Value("12,5"), Value("1e"), Value("."),
-                             Value(jet::Bytes{1})}) {
+    for (const Value& bad :
+         {Value(1e8), Value(123456789.0), Value("99999999.995"), Value("1e8"), Value("1e99999"),
+          Value(std::nan("")), Value("12,5"), Value("1e"), Value("."), Value(jet::Bytes{1})}) {
         try {
             jet::convertValue(bad, c, ctx);
             ADD_FAILURE() << bad.toString() << " was taken";

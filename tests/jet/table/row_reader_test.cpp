@@ -11,7 +11,7 @@
 
 #include "jet/file/bytes.h"
 #include "jet/file/header.h"
-#include "jet/table/longvalue_reader.h"
+#include "jet/table/longvalue.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 

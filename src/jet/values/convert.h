@@ -35,7 +35,9 @@ struct ConvertContext {
 // Largest memo or OLE value in bytes: the length word keeps 30 bits.
 inline constexpr std::size_t maxLongValueBytes = 0x3FFFFFFF;
 
-// Converts one value for a column. Throws Error::Kind::Conversion naming the
+// Converts one value for a column. A Decimal column takes any number or
+// numeric text (a double as its shortest decimal text), rounded half away
+// from zero to the column's scale. Throws Error::Kind::Conversion naming the
 // table and column when the value cannot be held, Error::Kind::Constraint when
 // a required column is left Null. Null for Yes/No becomes No: the format
 // cannot store a Null there.

@@ -16,7 +16,7 @@
 // commit, never between; a ReadSnapshot makes several calls see the same
 // one. A commit waits for the readers of the moment to finish, while new
 // ones wait for it; either side waits at most the busy timeout, then fails
-// with Error::Kind::Busy.
+// with Error::Kind::Busy (a commit failing so is rolled back, as any).
 
 #include <chrono>
 #include <filesystem>

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "support/tempdir.h"
 
@@ -256,6 +257,47 @@ TEST_F(PagerTest, AReaderWithoutWriteAccessReadsThroughALeftoverJournal) {
     openPager(file, false);  // now it can recover
     EXPECT_EQ(jettest::readFile(file), before);
     EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+}
+
+// Several programs finding the same hot journal at once: one plays it
+// back, the others give way and then read the file as it was before.
+TEST_F(PagerTest, ReadersAndAWriterMeetingAHotJournalAllEndUpBeforeTheCrash) {
+    int steps = 0;
+    {
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        makeChange(*p);
+        p->commit();
+    }
+    for (int round = 0; round < 5; ++round) {
+        jettest::writeFile(file, before);
+        {
+            auto p = openPager(file, true);
+            int n = 0;
+            p->setWriteHook([&](const IoStep&) { return ++n < steps - 1; });  // dies mid-commit
+            makeChange(*p);
+            EXPECT_THROW(p->commit(), Error);
+        }
+        ASSERT_TRUE(fs::exists(Pager::journalPath(file)));
+        std::vector<std::thread> openers;
+        std::vector<std::string> failures(4);
+        for (int i = 0; i < 4; ++i)
+            openers.emplace_back([&, i] {
+                try {
+                    auto p = openPager(file, i == 0);
+                    for (std::uint32_t page = 0; page < 5; ++page)
+                        if (std::memcmp(p->page(page)->data(), before.data() + page * kPage,
+                                        kPage) != 0)
+                            failures[i] = "page " + std::to_string(page) + " is not as before";
+                } catch (const std::exception& e) {
+                    failures[i] = e.what();
+                }
+            });
+        for (auto& t : openers) t.join();
+        for (const auto& f : failures) EXPECT_EQ(f, "");
+        EXPECT_EQ(jettest::readFile(file), before);
+        EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+    }
 }
 
 TEST_F(PagerTest, ADamagedOrIncompleteJournalIsDiscardedWithoutTouchingTheFile) {

@@ -378,7 +378,7 @@ TEST(AccessIndexedTables, AppendsKeepEveryIndex) {
 // Every (key, row) entry of an index's leaves, in order.
 std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> leafEntries(
     Database& db, const PhysicalIndex& index) {
-    const auto& fmt = IndexPageFormat::of(db.version());
+    const auto& fmt = Format::of(db.version());
     const Pager& pager = *db.impl().pager;
     std::uint32_t page = index.rootPage;
     IndexPage ip = readIndexPage(fmt, *pager.page(page), page);

@@ -348,44 +348,6 @@ Decimal toDecimal(const Value& v, const ColumnDef& col, const ConvertContext& ct
 
 }  // namespace
 
-bool decodeUtf8(std::string_view s, std::u16string& out, bool replaceMalformed) {
-    out.clear();
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            out.push_back(c);
-            ++i;
-            continue;
-        }
-        const int n = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-        bool sound = n >= 0 && c < 0xF8 && i + static_cast<std::size_t>(n) < s.size();
-        char32_t cp = sound ? c & (0x3F >> n) : 0;
-        for (int k = 1; sound && k <= n; ++k) {
-            auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            sound = (b & 0xC0) == 0x80;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        static constexpr char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-        sound = sound && cp >= minimum[n] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
-        if (!sound) {
-            if (!replaceMalformed) return false;
-            out.push_back(u'\uFFFD');
-            ++i;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-        i += static_cast<std::size_t>(n) + 1;
-    }
-    return true;
-}
-
 bool encodeJet4Text(std::u16string_view text, bool compress, Bytes& out) {
     out.clear();
     // Compressed form: only when every character fits one byte (and is not
@@ -405,29 +367,6 @@ bool encodeJet4Text(std::u16string_view text, bool compress, Bytes& out) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         out[2 * i] = static_cast<std::uint8_t>(text[i]);
         out[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
-    }
-    return true;
-}
-
-bool encodeCp1252(std::u16string_view text, Bytes& out) {
-    // U+0080..U+009F positions of code page 1252, by the character they hold.
-    static constexpr char16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    out.clear();
-    out.reserve(text.size());
-    for (char16_t c : text) {
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            out.push_back(static_cast<std::uint8_t>(c));
-            continue;
-        }
-        int found = -1;
-        for (int i = 0; i < 32; ++i) {
-            if (high[i] == c) found = i;
-        }
-        if (found < 0) return false;
-        out.push_back(static_cast<std::uint8_t>(0x80 + found));
     }
     return true;
 }

@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 
+#include "jet/values/convert.h"
+
 namespace jet {
 
 namespace {
@@ -36,30 +38,42 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// Decodes one code point; advances i. Invalid input yields U+FFFD.
+// Decodes the code point at s[i] and advances i past it. Malformed input
+// (a stray or overlong sequence, a surrogate, past U+10FFFF) yields false
+// and advances one byte.
+bool nextCodePoint(std::string_view s, std::size_t& i, char32_t& cp) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+        cp = c;
+        ++i;
+        return true;
+    }
+    const int n = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+    bool sound = n >= 0 && c < 0xF8 && i + static_cast<std::size_t>(n) < s.size();
+    cp = sound ? c & (0x3F >> n) : 0;
+    for (int k = 1; sound && k <= n; ++k) {
+        auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+        sound = (b & 0xC0) == 0x80;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    static constexpr char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
+    sound = sound && cp >= minimum[n] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    i += sound ? static_cast<std::size_t>(n) + 1 : 1;
+    return sound;
+}
+
+// The code point, U+FFFD for malformed input.
 char32_t nextCodePoint(std::string_view s, std::size_t& i) {
-    const auto b = static_cast<unsigned char>(s[i++]);
-    if (b < 0x80) return b;
-    int extra = 0;
-    char32_t c = 0;
-    if ((b & 0xE0) == 0xC0) {
-        extra = 1;
-        c = b & 0x1F;
-    } else if ((b & 0xF0) == 0xE0) {
-        extra = 2;
-        c = b & 0x0F;
-    } else if ((b & 0xF8) == 0xF0) {
-        extra = 3;
-        c = b & 0x07;
-    } else {
-        return 0xFFFD;
-    }
-    for (int k = 0; k < extra; ++k) {
-        if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 0xFFFD;
-        c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    }
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0xFFFD;
-    return c;
+    char32_t cp = 0;
+    return nextCodePoint(s, i, cp) ? cp : 0xFFFD;
+}
+
+// The cp1252 byte of a character; -1 when the code page lacks it.
+int cp1252Byte(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
+    for (int k = 0; k < 32; ++k)
+        if (kCp1252High[k] == c) return 0x80 + k;
+    return -1;
 }
 
 void appendUnits(std::string& out, const std::vector<char16_t>& units) {
@@ -200,19 +214,9 @@ std::optional<std::vector<std::uint8_t>> encodeCodePage(std::string_view utf8,
     std::vector<std::uint8_t> out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
-        const char32_t c = nextCodePoint(utf8, i);
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            out.push_back(static_cast<std::uint8_t>(c));
-            continue;
-        }
-        bool found = false;
-        for (int k = 0; k < 32; ++k)
-            if (kCp1252High[k] == c) {
-                out.push_back(static_cast<std::uint8_t>(0x80 + k));
-                found = true;
-                break;
-            }
-        if (!found) return std::nullopt;
+        const int b = cp1252Byte(nextCodePoint(utf8, i));
+        if (b < 0) return std::nullopt;
+        out.push_back(static_cast<std::uint8_t>(b));
     }
     return out;
 }
@@ -221,6 +225,37 @@ std::size_t utf16Length(std::string_view utf8) {
     std::size_t n = 0;
     for (std::size_t i = 0; i < utf8.size();) n += nextCodePoint(utf8, i) >= 0x10000 ? 2 : 1;
     return n;
+}
+
+bool decodeUtf8(std::string_view s, std::u16string& out, bool replaceMalformed) {
+    out.clear();
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t cp = 0;
+        if (!nextCodePoint(s, i, cp)) {
+            if (!replaceMalformed) return false;
+            cp = 0xFFFD;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return true;
+}
+
+bool encodeCp1252(std::u16string_view text, Bytes& out) {
+    out.clear();
+    out.reserve(text.size());
+    for (char16_t c : text) {
+        const int b = cp1252Byte(c);
+        if (b < 0) return false;
+        out.push_back(static_cast<std::uint8_t>(b));
+    }
+    return true;
 }
 
 bool namesEqual(std::string_view a, std::string_view b) {

@@ -42,7 +42,7 @@ namespace {
 [[noreturn]] void rethrowWithContext(const Database::Impl& impl, const TableDef& table,
                                      const PhysicalIndex& index, const Error& e) {
     throw Error(e.kind(), "Table '" + table.name + "', index '" + indexName(table, index) +
-                              "' in \"" + impl.path.string() + "\": " + e.what());
+                              "' in " + quoted(impl.path) + ": " + e.what());
 }
 
 std::string columnList(const IndexLayout& layout) {
@@ -120,8 +120,8 @@ struct IndexSession {
             t.store = std::make_unique<PagerIndexStore>(*impl.pager, *impl.format, p.usageMap);
             t.tree =
                 std::make_unique<IndexTree>(*impl.format, *t.store, p.rootPage, table.tdefPage);
-            t.label = "Table '" + table.name + "', index '" + indexName(table, p) + "' in \"" +
-                      impl.path.string() + "\"";
+            t.label = "Table '" + table.name + "', index '" + indexName(table, p) + "' in " +
+                      quoted(impl.path);
         }
         return t;
     }
@@ -277,8 +277,8 @@ void flushIndexes(Database::Impl& impl) {
     if (!impl.indexSession) return;
     if (impl.indexSession->failed)
         throw Error(Error::Kind::Invalid,
-                    "A row of this transaction was stored without all its index entries in \"" +
-                        impl.path.string() + "\"; the transaction cannot be committed");
+                    "A row of this transaction was stored without all its index entries in " +
+                        quoted(impl.path) + "; the transaction cannot be committed");
     const Format& f = *impl.format;
     for (auto& [id, t] : impl.indexSession->trees) {
         (void)id;

@@ -125,8 +125,8 @@ bool UsageMap::set(std::uint32_t page, bool value, PageAllocator* allocator) {
     const std::size_t k = page / span;
     if (k >= (rowSize_ - 1u) / 4)
         throw Error(Error::Kind::Unsupported, "The usage map on page " + std::to_string(rowPage_) +
-                                                  " of \"" + pager_.path().string() +
-                                                  "\" cannot cover page " + std::to_string(page));
+                                                  " of " + quoted(pager_.path()) +
+                                                  " cannot cover page " + std::to_string(page));
     std::uint32_t mapPage = bytes::le32(row + 1 + 4 * k);
     if (mapPage == 0) {
         if (!value) return true;

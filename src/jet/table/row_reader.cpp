@@ -238,9 +238,9 @@ bool TableScanner::next(Row& row) {
         row = decodeRow(raw, table_, format_, codePage_, &pager_);
     } catch (const Error& e) {
         if (e.kind() != Error::Kind::Corrupt) throw;
-        throw Error(Error::Kind::Corrupt, "The file \"" + pager_.path().string() +
-                                              "\" is damaged: table \"" + table_.name +
-                                              "\", page " + std::to_string(page_) + " row " +
+        throw Error(Error::Kind::Corrupt, "The file " + quoted(pager_.path()) +
+                                              " is damaged: table \"" + table_.name + "\", page " +
+                                              std::to_string(page_) + " row " +
                                               std::to_string(rowIndex()) + ": " + e.what());
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -262,9 +263,14 @@ bool Pager::trySetLock(short type, std::uint64_t byte) {
     fl.l_whence = SEEK_SET;
     fl.l_start = static_cast<off_t>(byte);
     fl.l_len = 1;
-    while (::fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
+    while (!noLocks_ && ::fcntl(fd_, F_OFD_SETLK, &fl) != 0) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EACCES) return false;
+        // A file system without byte locks: go on unlocked, as before them.
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) {
+            noLocks_ = true;
+            break;
+        }
         ioError("lock");
     }
     return true;
@@ -276,9 +282,13 @@ bool Pager::heldByOther(std::uint64_t byte) const {
     fl.l_whence = SEEK_SET;
     fl.l_start = static_cast<off_t>(byte);
     fl.l_len = 1;
-    while (::fcntl(fd_, F_OFD_GETLK, &fl) != 0)
-        if (errno != EINTR) ioError("test the locks of");
-    return fl.l_type != F_UNLCK;
+    while (!noLocks_ && ::fcntl(fd_, F_OFD_GETLK, &fl) != 0) {
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL)
+            noLocks_ = true;
+        else if (errno != EINTR)
+            ioError("test the locks of");
+    }
+    return !noLocks_ && fl.l_type != F_UNLCK;
 }
 
 bool Pager::tryShared() {
@@ -348,7 +358,9 @@ bool Pager::playBackHot() {
     try {
         // Another program may have put it right while we waited. A journal
         // whose header is bad was never acted on: it only goes.
-        if (hotJournal()) {
+        // Writers of earlier builds only held flock(): one of them alive
+        // means the journal is not hot after all.
+        if (hotJournal() && ::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
             playBack();
             if (::unlink(journalPath(path_).c_str()) != 0) ioError("remove the journal of");
             syncFolder(path_);
@@ -401,7 +413,8 @@ void Pager::openWriter() {
         }
     }
     try {
-        if (!trySetLock(F_WRLCK, kReservedByte)) throw Error(Error::Kind::Busy, busy);
+        if (!trySetLock(F_WRLCK, kReservedByte) || ::flock(fd_, LOCK_EX | LOCK_NB) != 0)
+            throw Error(Error::Kind::Busy, busy);
         // A writer that died between our look and our lock left its journal.
         std::error_code ec;
         if (fs::exists(journalPath(path_), ec)) {
@@ -482,7 +495,9 @@ bool Pager::beginRead() {
         // A crash left the journal: put the file right, then read.
         unlockAll();
         try {
-            recover(path_, busyTimeout_);
+            // Not played back though hot: a writer of an earlier build holds
+            // it; read through it.
+            if (!recover(path_, busyTimeout_)) readThrough = true;
         } catch (const Error& e) {
             // Where it cannot be put right, it is read through.
             if (e.kind() == Error::Kind::Io) readThrough = true;

@@ -45,7 +45,9 @@
 // lock needs only read access), and leave no lock file behind; they are
 // advisory, so readers that do not lock (mdbtools) are not hindered. Being
 // per open file description, two Pagers in one process exclude each other
-// like two processes.
+// like two processes. A writer also holds flock(), which is all that
+// writers of earlier builds took, and recovery needs it too. Where the file
+// system has no byte locks, the pager goes on without them.
 //
 // A journal is hot (left by a crash) when it exists while nobody holds the
 // reserved lock. Whoever finds one under a shared lock plays it back under
@@ -197,6 +199,7 @@ private:
     std::uint64_t viewLength_ = 0;
     int readDepth_ = 0;
     bool exclusive_ = false;
+    mutable bool noLocks_ = false;  // the file system has no byte locks
     std::chrono::milliseconds busyTimeout_{10000};
     bool broken_ = false;  // a commit failed and could not be undone in place
     std::uint32_t pageSize_ = 0;

@@ -2,7 +2,10 @@
 
 #include "jet/file/pager.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -298,6 +301,45 @@ TEST_F(PagerTest, ReadersAndAWriterMeetingAHotJournalAllEndUpBeforeTheCrash) {
         EXPECT_EQ(jettest::readFile(file), before);
         EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
     }
+}
+
+// Writers of earlier builds held only flock(): while one does, its journal
+// is no crash to roll back, and readers read the file as the journal has it.
+TEST_F(PagerTest, AJournalBesideAnEarlierBuildsLiveWriterIsLeftAlone) {
+    int steps = 0;
+    {
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        makeChange(*p);
+        p->commit();
+    }
+    jettest::writeFile(file, before);
+    {
+        auto p = openPager(file, true);
+        int n = 0;
+        p->setWriteHook([&](const IoStep&) { return ++n < steps; });
+        makeChange(*p);
+        EXPECT_THROW(p->commit(), Error);
+    }
+    const int old = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(old, LOCK_EX | LOCK_NB), 0);
+    {
+        auto reader = openPager(file, false);
+        EXPECT_EQ(reader->pageCount(), 5u);
+        EXPECT_EQ(0, std::memcmp(reader->page(1)->data(), before.data() + kPage, kPage));
+        EXPECT_TRUE(fs::exists(Pager::journalPath(file)));
+        EXPECT_EQ(jettest::readFile(file), after);
+        try {
+            Pager::open(file, true);
+            ADD_FAILURE() << "a second writer got in";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), Error::Kind::Busy);
+        }
+    }
+    ::close(old);
+    openPager(file, false);
+    EXPECT_EQ(jettest::readFile(file), before);
+    EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
 }
 
 TEST_F(PagerTest, ADamagedOrIncompleteJournalIsDiscardedWithoutTouchingTheFile) {

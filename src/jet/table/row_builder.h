@@ -1,32 +1,8 @@
 #pragma once
 
-// Building the bytes of one data row.
-//
-// Jet 4 row (offsets from the row start, all numbers little-endian):
-//   0       2  column count (the table's highest column number + 1)
-//   2       .. fixed area: every fixed-length column at its fixed offset
-//              (+2); a Null leaves zeros. Yes/No columns take no room.
-//   ..      .. variable area: the non-null variable values in var-slot order
-//   then       end-of-data offset (2), the variable offsets from the last
-//              slot down to slot 0 (2 each), the variable count (2)
-//   last    n  null mask, (column count + 7) / 8 bytes, bit k (LSB first)
-//              for column number k: 1 = has a value. A Yes/No column's bit
-//              is its value.
-// A table without variable columns has no offsets and no count.
-//
-// Jet 3 is the same with a 1-byte column count, 1-byte offsets and a 1-byte
-// variable count. An offset keeps only its low byte; the high bytes come
-// from the jump table between the offsets and the variable count: entry j
-// (counting from the variable count backwards) names the first offset slot
-// (slot = variable count for the end-of-data offset) whose value is at
-// least 256 * (j + 1). The table has (row length - 1) / 256 entries; when
-// that is one more than the data needs, the extra entry, a 0xFF filler,
-// sits farthest from the row end.
-//
-// Memo and OLE columns take their field (the 12-byte long-value header with
-// any inline data, made by longvalue_writer) as Bytes. A column of a
-// fixed-size type without the fixed flag (Access's own Decimal columns) keeps
-// its fixed-area bytes in its variable slot.
+// Building the bytes of one data row; the row layout, Jet 3 and Jet 4, is
+// described in row_reader.h. Memo and OLE columns take their long-value
+// field (longvalue.h) as Bytes.
 
 #include <cstdint>
 #include <span>

@@ -1,29 +1,43 @@
 #pragma once
 
-// Rows on data pages.
+// Rows on data pages: read here, built by row_builder.h. Offsets from the
+// row start, numbers little-endian; Jet 3 / Jet 4 widths.
 //
-//   0        1 / 2   number of columns the row was written with
-//   1 / 2    ..      fixed-length columns, each at its descriptor's fixed
-//                    offset (counted from here)
-//            ..      variable-length values, in variable-table order
+//   0        1 / 2   number of columns the row was written with (the table's
+//                    highest column number + 1)
+//   1 / 2    ..      fixed area: every fixed-length column at its fixed
+//                    offset (counted from here); a Null leaves zeros; Yes/No
+//                    columns take no room
+//            ..      variable area: the non-null variable values in
+//                    variable-slot order
 //   from the end, backwards:
-//            nb      null mask, one bit per column number, LSB first,
-//                    1 = has a value; Yes/No columns keep their value here
+//            nb      null mask, (column count + 7) / 8 bytes, bit k (LSB
+//                    first) for column number k: 1 = has a value; a Yes/No
+//                    column's bit is its value
 //            1 / 2   number of variable columns in the row
-//            ..      Jet 3 only: jump table, one byte per 256-byte stretch of
-//                    the row (the first variable column in that stretch)
-//            ..      (count + 1) offsets of 1 / 2 bytes, last to first: start
-//                    of each variable value, then the end of variable data.
-//                    Jet 3 offsets are the low byte; the jump table supplies
-//                    the multiples of 256.
-// Columns added after a row was written lie beyond its column count and read
-// as Null.
+//            ..      Jet 3 only: the jump table (below)
+//            ..      (count + 1) offsets of 1 / 2 bytes, last to first: the
+//                    start of each variable value, then the end of the
+//                    variable data
+// A table without variable columns has no offsets and no count. Columns
+// added after a row was written lie beyond its column count and read as Null.
+//
+// Jet 3 offsets keep only their low byte; the high bytes come from the jump
+// table between the offsets and the variable count: entry j (counting from
+// the variable count backwards) names the first offset slot (slot = variable
+// count for the end-of-data offset) whose value is at least 256 * (j + 1).
+// The table has (row length - 1) / 256 entries; when that is one more than
+// the data needs, the extra entry, a 0xFF filler, sits farthest from the row
+// end.
 //
 // Values: Byte/Integer/Long little-endian signed (Byte unsigned); Currency a
 // 64-bit integer of 1/10,000; Single/Double IEEE; Date/Time a double of days
 // since 1899-12-30; Replication ID 16 bytes with the first three groups
 // little-endian; Decimal a sign byte (0x80 negative) then the 128-bit
 // magnitude as four 32-bit little-endian words, most significant first.
+// Memo and OLE columns hold a long-value field (longvalue.h). A column of a
+// fixed-size type without the fixed flag (Access's own Decimal columns)
+// keeps its fixed-area bytes in its variable slot.
 
 #include <cstdint>
 #include <optional>

@@ -1,12 +1,12 @@
-// The unattended demonstration: the bundled sample schema carried as far as
-// the program goes today. It connects to the sample snapshot as the wizard
-// would, lists the user's tables, writes the target file and opens it, and
-// prints a run log. The table copy joins here once the conversion exists.
+// The unattended demonstration: every table of the bundled sample schema
+// converted into a new Access 2000 file by the conversion run, as a batch run
+// would do it. Prints the run log and the path of the file.
 //
 // Usage: ferrovane_demo SNAPSHOT TARGET.mdb
 
+#include <unistd.h>
+
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
@@ -14,23 +14,10 @@
 #include "dbaccess/accesstarget.h"
 #include "dbaccess/oracleconnect.h"
 #include "dbaccess/oraclesource.h"
+#include "engine/conversionrun.h"
 #include "engine/ucc.h"
-#include "jet/database.h"
 
-namespace {
-
-QTextStream out(stdout);
-
-void logLine(const QString& line)
-{
-    out << line << '\n';
-    out.flush();
-}
-
-}  // namespace
-
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr, "usage: ferrovane_demo SNAPSHOT TARGET.mdb\n");
@@ -39,35 +26,46 @@ int main(int argc, char* argv[])
     const QString service = QStringLiteral("sqlite:") + QString::fromLocal8Bit(argv[1]);
     const QString target = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
 
+    QTextStream out(stdout);
+    TRunLog log;
+    // On a terminal each line shows as it is written, a replaced line (the
+    // progress of a long table) over the one before; elsewhere the log is
+    // printed when the run is over.
+    const bool live = isatty(fileno(stdout)) != 0;
+    if (live) {
+        log.setListener([&](TRunLog::Change change, const QString& line) {
+            if (change == TRunLog::Change::ReplacedLast) out << "\x1b[1A\x1b[2K";
+            out << line << '\n';
+            out.flush();
+        });
+    }
+    auto printLog = [&] {
+        if (live) return;
+        for (const QString& line : log.lines()) out << line << '\n';
+        out.flush();
+    };
     try {
-        logLine(QStringLiteral("Start time:") +
-                QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-
+        log.append(QStringLiteral("Start time:") + DateTimeText());
         dbaccess::TOracleSource source;
-        logLine(QStringLiteral("Connecting to ") + service + QStringLiteral("..."));
         dbaccess::openOracleConnection(source, service, QStringLiteral("demo"), QString());
         const QStringList tables = dbaccess::listOracleTables(source);
-        logLine(QStringLiteral("Tables of the Oracle user: %1").arg(tables.size()));
-        for (const QString& name : tables)
-            logLine(QStringLiteral("  ") + name);
 
-        logLine(QStringLiteral("Preparing ") + target + QStringLiteral(" (MS Access 2000)..."));
-        Tcc::PrepareTargetFile(target, 1);
-        dbaccess::TAccessConnection accconnection;
-        Tcc::OpenTarget(accconnection, target);
-        accconnection.close();
-
-        const auto db = jet::Database::open(target.toStdString(), jet::OpenMode::ReadOnly);
-        logLine(QStringLiteral("Target format: %1, %2 user tables")
-                    .arg(db->version() == jet::Version::Jet4 ? QStringLiteral("Jet 4")
-                                                             : QStringLiteral("Jet 3"))
-                    .arg(db->tableNames().size()));
-        logLine(QStringLiteral("Copying tables is not built yet; the file holds the empty "
-                               "database that new targets start from."));
-        logLine(QStringLiteral("The file is at: ") + target);
+        dbaccess::TAccessTarget access;
+        Tcc ucc;
+        TRunSettings settings;
+        settings.processtable = 0;
+        settings.accessformat = 1;
+        settings.accessfilename = target;
+        bool stoprequested = false;
+        TRunHooks hooks;
+        hooks.batchEnd = [] {};
+        RunConversion(ucc, source, access, settings, tables, log, stoprequested, hooks);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "ferrovane_demo: %s\n", e.what());
+        printLog();
+        std::fprintf(stderr, "ferrovane_demo: %s\n", ErrorText(e).toLocal8Bit().constData());
         return 1;
     }
+    printLog();
+    out << "The file is at: " << target << '\n';
     return 0;
 }

@@ -363,3 +363,87 @@ INSERT INTO user_tab_columns VALUES
     ('EMPTY_ARCHIVE', 'ARCHIVE_ID',  'NUMBER', 22,   6,    0,    'N', 1),
     ('EMPTY_ARCHIVE', 'ARCHIVED_ON', 'DATE',   7,    NULL, NULL, 'Y', 2),
     ('EMPTY_ARCHIVE', 'PAYLOAD',     'BLOB',   4000, NULL, NULL, 'Y', 3);
+
+--------------------------------------------------------------------------------
+-- Order Details: a name Oracle knows only in quotes (lower case, a blank), with
+-- columns named by a blank and by reserved words, each in an index.
+
+CREATE TABLE "Order Details" ("Detail Id", "ORDER", "Unit Price", "DATE");
+INSERT INTO "Order Details" VALUES
+    (1, 'A-100', 12.5, '2024-01-05 00:00:00'),
+    (2, 'A-100', 7.25, '2024-01-06 09:15:00'),
+    (3, NULL, NULL, NULL);
+
+INSERT INTO user_tables VALUES ('Order Details');
+INSERT INTO user_tab_columns VALUES
+    ('Order Details', 'Detail Id',  'NUMBER',   22, 6,    0,    'N', 1),
+    ('Order Details', 'ORDER',      'VARCHAR2', 20, NULL, NULL, 'Y', 2),
+    ('Order Details', 'Unit Price', 'NUMBER',   22, 9,    2,    'Y', 3),
+    ('Order Details', 'DATE',       'DATE',     7,  NULL, NULL, 'Y', 4);
+INSERT INTO user_indexes VALUES
+    ('PK_ORDER_DETAILS',       'Order Details', 'UNIQUE'),
+    ('IX_ORDER_DETAILS_ORDER', 'Order Details', 'NONUNIQUE');
+INSERT INTO user_ind_columns VALUES
+    ('PK_ORDER_DETAILS',       'Order Details', 'Detail Id', 1),
+    ('IX_ORDER_DETAILS_ORDER', 'Order Details', 'ORDER',     1),
+    ('IX_ORDER_DETAILS_ORDER', 'Order Details', 'DATE',      2);
+
+--------------------------------------------------------------------------------
+-- O'NEILL_ACCOUNTS: a quote in a table name.
+
+CREATE TABLE "O'NEILL_ACCOUNTS" (ACCOUNT_ID, HOLDER);
+INSERT INTO "O'NEILL_ACCOUNTS" VALUES
+    (1, 'Siobhán O''Neill'),
+    (2, NULL);
+
+INSERT INTO user_tables VALUES ('O''NEILL_ACCOUNTS');
+INSERT INTO user_tab_columns VALUES
+    ('O''NEILL_ACCOUNTS', 'ACCOUNT_ID', 'NUMBER',   22, 6,    0,    'N', 1),
+    ('O''NEILL_ACCOUNTS', 'HOLDER',     'VARCHAR2', 60, NULL, NULL, 'Y', 2);
+INSERT INTO user_indexes VALUES ('PK_ONEILL_ACCOUNTS', 'O''NEILL_ACCOUNTS', 'UNIQUE');
+INSERT INTO user_ind_columns VALUES
+    ('PK_ONEILL_ACCOUNTS', 'O''NEILL_ACCOUNTS', 'ACCOUNT_ID', 1);
+
+--------------------------------------------------------------------------------
+-- CAMPAIGN_RESPONSES: a column name longer than 60 characters with an index
+-- of its own.
+
+CREATE TABLE CAMPAIGN_RESPONSES (RESPONSE_ID,
+    RESPONSE_CHANNEL_CHOSEN_BY_THE_CUSTOMER_FOR_THE_SEASONAL_PROMOTIONS_OF_2024);
+INSERT INTO CAMPAIGN_RESPONSES VALUES
+    (1, 'email'),
+    (2, 'phone'),
+    (3, NULL);
+
+INSERT INTO user_tables VALUES ('CAMPAIGN_RESPONSES');
+INSERT INTO user_tab_columns VALUES
+    ('CAMPAIGN_RESPONSES', 'RESPONSE_ID', 'NUMBER', 22, 8, 0, 'N', 1),
+    ('CAMPAIGN_RESPONSES',
+     'RESPONSE_CHANNEL_CHOSEN_BY_THE_CUSTOMER_FOR_THE_SEASONAL_PROMOTIONS_OF_2024',
+     'VARCHAR2', 30, NULL, NULL, 'Y', 2);
+INSERT INTO user_indexes VALUES
+    ('PK_CAMPAIGN_RESPONSES', 'CAMPAIGN_RESPONSES', 'UNIQUE'),
+    ('IX_CAMPAIGN_CHANNEL',   'CAMPAIGN_RESPONSES', 'NONUNIQUE');
+INSERT INTO user_ind_columns VALUES
+    ('PK_CAMPAIGN_RESPONSES', 'CAMPAIGN_RESPONSES', 'RESPONSE_ID', 1),
+    ('IX_CAMPAIGN_CHANNEL', 'CAMPAIGN_RESPONSES',
+     'RESPONSE_CHANNEL_CHOSEN_BY_THE_CUSTOMER_FOR_THE_SEASONAL_PROMOTIONS_OF_2024', 1);
+
+--------------------------------------------------------------------------------
+-- MEASUREMENTS: NUMBER declared without precision (an Access Integer) holding
+-- fractions and values beyond 2^31.
+
+CREATE TABLE MEASUREMENTS (M_ID, M_VALUE);
+INSERT INTO MEASUREMENTS VALUES
+    (1, 42),
+    (2, 1.5),
+    (3, 3000000000),
+    (4, -2.75),
+    (5, NULL);
+
+INSERT INTO user_tables VALUES ('MEASUREMENTS');
+INSERT INTO user_tab_columns VALUES
+    ('MEASUREMENTS', 'M_ID',    'NUMBER', 22, 6,    0,    'N', 1),
+    ('MEASUREMENTS', 'M_VALUE', 'NUMBER', 22, NULL, NULL, 'Y', 2);
+INSERT INTO user_indexes VALUES ('PK_MEASUREMENTS', 'MEASUREMENTS', 'UNIQUE');
+INSERT INTO user_ind_columns VALUES ('PK_MEASUREMENTS', 'MEASUREMENTS', 'M_ID', 1);

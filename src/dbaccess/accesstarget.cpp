@@ -264,6 +264,12 @@ int TAccessDataset::fieldCount() const { return static_cast<int>(fieldNames_.siz
 
 QString TAccessDataset::fieldName(int i) const { return fieldNames_.value(i); }
 
+jet::ColumnType TAccessDataset::fieldType(int i) const {
+    if (!updatable_ || i < 0 || static_cast<std::size_t>(i) >= columns_.size())
+        return jet::ColumnType::Text;
+    return columns_[static_cast<std::size_t>(i)].type;
+}
+
 int TAccessDataset::fieldIndex(const QString& name) const {
     if (auto it = exact_.constFind(name); it != exact_.constEnd()) return it.value();
     return folded_.value(name.toCaseFolded(), -1);
@@ -325,6 +331,46 @@ void TAccessDataset::post() {
         if (!inserter_) inserter_.emplace(connection_.database().inserter(tableName_));
         inserter_->insert(row_);
     });
+}
+
+void TAccessDataset::setUnconvertedValue(int field, jet::Value value) {
+    requireAppending();
+    if (field < 0 || field >= fieldNames_.size())
+        throw TAccessError(QStringLiteral("No column %1 in table '%2'.")
+                               .arg(field)
+                               .arg(QString::fromStdString(tableName_)));
+    row_[static_cast<std::size_t>(field)] = std::move(value);
+}
+
+std::vector<int> TAccessDataset::postKeepingWhatFits() {
+    requireAppending();
+    refresh();
+    appending_ = false;
+    std::vector<int> leftOut;
+    guarded([&] {
+        if (!inserter_) inserter_.emplace(connection_.database().inserter(tableName_));
+        // The engine converts the whole row before it stores anything, so a
+        // refused conversion leaves nothing behind and the row can be tried
+        // again without the values that do not fit.
+        try {
+            inserter_->insert(row_);
+            return;
+        } catch (const jet::Error& e) {
+            if (e.kind() != jet::Error::Kind::Conversion) throw;
+        }
+        for (std::size_t i = 0; i < row_.size(); ++i) {
+            if (row_[i].isNull()) continue;
+            try {
+                jet::convertValue(row_[i], columns_[i], context_);
+            } catch (const jet::Error& e) {
+                if (e.kind() != jet::Error::Kind::Conversion) throw;
+                row_[i] = jet::Value();
+                leftOut.push_back(static_cast<int>(i));
+            }
+        }
+        inserter_->insert(row_);
+    });
+    return leftOut;
 }
 
 // --- values -----------------------------------------------------------------

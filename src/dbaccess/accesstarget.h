@@ -132,6 +132,8 @@ public:
     QString fieldName(int i) const;
     // Position of a column, letter case ignored, or -1.
     int fieldIndex(const QString& name) const;
+    // The type of a column of a table's result (Text for "select 1").
+    jet::ColumnType fieldType(int i) const;
     // The results this cursor opens are empty.
     bool eof() const { return true; }
 
@@ -147,6 +149,14 @@ public:
     // Inserts the new row, or fails with the engine's message and stores nothing.
     // Either way the row is finished.
     void post();
+
+    // For copy loops, where each value is converted once, on its way into the
+    // row: the value is kept as given and converted by postKeepingWhatFits().
+    void setUnconvertedValue(int field, jet::Value value);
+    // Like post(), except that a value its column cannot hold is left out (the
+    // column stays empty) instead of failing the row. Returns the fields left
+    // out, in order; almost always none.
+    std::vector<int> postKeepingWhatFits();
     bool isAppending() const { return appending_; }
 
 private:

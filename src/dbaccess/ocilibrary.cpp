@@ -1,6 +1,9 @@
 #include "dbaccess/ocilibrary.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <memory>
 #include <mutex>
@@ -27,36 +30,47 @@ Handle openLibrary(const QString& path, QString& error) {
 void* symbol(Handle h, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(h, name));
 }
-// Instant Client's folder is on PATH; a full client keeps oci.dll in bin.
-QStringList candidates() {
-    QStringList list = {QStringLiteral("oci.dll")};
-    const QString home = qEnvironmentVariable("ORACLE_HOME");
-    if (!home.isEmpty()) list << QDir(home).filePath(QStringLiteral("bin/oci.dll"));
-    return list;
-}
 #else
 using Handle = void*;
+// Lazy binding: the client's own dependencies resolve as they are used, as
+// Oracle's clients load it.
 Handle openLibrary(const QString& path, QString& error) {
-    Handle h = dlopen(path.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
+    Handle h = dlopen(QFile::encodeName(path).constData(), RTLD_LAZY | RTLD_LOCAL);
     if (!h) error = QString::fromLocal8Bit(dlerror());
     return h;
 }
 void* symbol(Handle h, const char* name) { return dlsym(h, name); }
-// The bare name is searched the way the system loader searches (LD_LIBRARY_PATH,
-// the loader cache, the default folders); then a full client's ORACLE_HOME.
-// Instant Client installed by package often has only the versioned name.
-QStringList candidates() {
-    QStringList list = {QStringLiteral("libclntsh.so")};
-    const QString home = qEnvironmentVariable("ORACLE_HOME");
-    if (!home.isEmpty()) {
-        list << QDir(home).filePath(QStringLiteral("lib/libclntsh.so"))
-             << QDir(home).filePath(QStringLiteral("libclntsh.so"));
-    }
-    for (const char* version : {"23.1", "21.1", "19.1", "18.1", "12.1", "11.1"})
-        list << QStringLiteral("libclntsh.so.") + QLatin1String(version);
-    return list;
-}
 #endif
+
+// The names Oracle ships the client under: the plain name, which only a full
+// client or a hand-made link provides, then the versioned names of Instant
+// Client releases.
+QStringList libraryNames() {
+#ifdef _WIN32
+    return {QStringLiteral("oci.dll")};
+#else
+    QStringList names = {QStringLiteral("libclntsh.so")};
+    for (const char* version : {"23.1", "21.1", "20.1", "19.1", "18.1", "12.1", "11.1"})
+        names << QStringLiteral("libclntsh.so.") + QLatin1String(version);
+    return names;
+#endif
+}
+
+QString programFolder() {
+    if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath();
+#ifdef _WIN32
+    return QString();
+#else
+    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    return program.isEmpty() ? QString() : QFileInfo(program).absolutePath();
+#endif
+}
+
+// A candidate that simply is not there, as opposed to one that failed to load.
+bool isMissing(const QString& candidate, const QString& reason) {
+    return reason.startsWith(candidate + QLatin1Char(':')) &&
+           reason.contains(QLatin1String("No such file or directory"));
+}
 
 template <typename T>
 void bind(Handle h, T& slot, const char* name, QStringList& missing) {
@@ -65,29 +79,10 @@ void bind(Handle h, T& slot, const char* name, QStringList& missing) {
 }
 
 std::unique_ptr<Api> load() {
-    QString firstError;
-    Handle h = nullptr;
+    const QStringList candidates =
+        clientCandidates(programFolder(), qEnvironmentVariable("ORACLE_HOME"));
     QString loaded;
-    for (const QString& candidate : candidates()) {
-        QString error;
-        h = openLibrary(candidate, error);
-        if (h) {
-            loaded = candidate;
-            break;
-        }
-        if (firstError.isEmpty()) firstError = error;
-    }
-    if (!h) {
-        QString where = QStringLiteral("on the system library path");
-        if (!qEnvironmentVariable("ORACLE_HOME").isEmpty())
-            where += QStringLiteral(" and in $ORACLE_HOME");
-        throw TOracleError(
-            QStringLiteral("Cannot load the Oracle client library %1 (looked for it %2: %3). "
-                           "Oracle Instant Client is needed to connect to Oracle; install it and "
-                           "make its folder known to the system loader (for example with "
-                           "LD_LIBRARY_PATH)")
-                .arg(clientLibraryName(), where, firstError));
-    }
+    auto h = static_cast<Handle>(openClientLibrary(candidates, &loaded));
     auto api = std::make_unique<Api>();
     QStringList missing;
     bind(h, api->envNlsCreate, "OCIEnvNlsCreate", missing);
@@ -122,6 +117,70 @@ std::unique_ptr<Api> load() {
 }
 
 }  // namespace
+
+QStringList clientCandidates(const QString& programFolder, const QString& oracleHome) {
+    const QStringList names = libraryNames();
+    QStringList list;
+    if (!programFolder.isEmpty())
+        for (const QString& name : names) list << QDir(programFolder).filePath(name);
+    list << names;  // the system loader's own search: LD_LIBRARY_PATH, its cache, /usr/lib...
+    if (!oracleHome.isEmpty()) {
+#ifdef _WIN32
+        const QString folder = QDir(oracleHome).filePath(QStringLiteral("bin"));
+#else
+        const QString folder = QDir(oracleHome).filePath(QStringLiteral("lib"));
+#endif
+        for (const QString& name : names) list << QDir(folder).filePath(name);
+    }
+    return list;
+}
+
+QString clientLoadFailure(const std::vector<std::pair<QString, QString>>& attempts) {
+    QStringList missing;
+    QStringList failed;
+    bool libaio = false;
+    for (const auto& [candidate, reason] : attempts) {
+        if (reason.isEmpty() || isMissing(candidate, reason)) {
+            missing << candidate;
+        } else {
+            failed << QStringLiteral("%1 (%2)").arg(candidate, reason);
+            libaio = libaio || reason.contains(QLatin1String("libaio"));
+        }
+    }
+    QString text =
+        QStringLiteral("Cannot load the Oracle client library %1.").arg(clientLibraryName());
+    if (!failed.isEmpty())
+        text += QStringLiteral(" Found but not loaded: %1.").arg(failed.join(QStringLiteral("; ")));
+    if (!missing.isEmpty())
+        text += QStringLiteral(" Not found: %1.").arg(missing.join(QStringLiteral(", ")));
+    if (libaio)
+        text += QStringLiteral(
+            " The client needs the asynchronous I/O library libaio: install "
+            "the libaio package (libaio1, or libaio1t64 on newer systems).");
+    text += QStringLiteral(
+        " Oracle Instant Client is needed to connect to Oracle; install it "
+        "beside this program, in $ORACLE_HOME/lib, or in a folder the system "
+        "loader searches (for example one named in LD_LIBRARY_PATH)");
+    return text;
+}
+
+void* openClientLibrary(const QStringList& candidates, QString* loaded) {
+    std::vector<std::pair<QString, QString>> attempts;
+    for (const QString& candidate : candidates) {
+        // A path that is not there needs no loader to say so.
+        if (candidate.contains(QLatin1Char('/')) && !QFileInfo::exists(candidate)) {
+            attempts.emplace_back(candidate, QString());
+            continue;
+        }
+        QString error;
+        if (Handle h = openLibrary(candidate, error)) {
+            if (loaded) *loaded = candidate;
+            return reinterpret_cast<void*>(h);
+        }
+        attempts.emplace_back(candidate, error);
+    }
+    throw TOracleError(clientLoadFailure(attempts));
+}
 
 QString clientLibraryName() {
 #ifdef _WIN32

@@ -1,10 +1,14 @@
 // The Oracle driver: plain SQL over the Oracle Call Interface, loaded at run
 // time, with array fetch. Each column is defined in the form that keeps its
 // value exact: NUMBER in Oracle's own variable-length format (decoded here),
-// DATE as its seven bytes, TIMESTAMPs through datetime descriptors, binary
-// floats as IEEE values, text as UTF-8 (the environment's character set for
-// both CHAR and NCHAR data), LOBs through locators read to their end, and LONG
-// and LONG RAW piece by piece.
+// DATE as its seven bytes, TIMESTAMPs through datetime descriptors (which need
+// an environment in object mode), binary floats as IEEE values, text as UTF-8
+// (the environment's character set for both CHAR and NCHAR data; national
+// columns say so on their define, or their text would pass through the
+// database character set), LOBs through locators with their length and first
+// bytes prefetched, and LONG, LONG RAW and text too wide for one buffer piece
+// by piece. Every define carries per-row return codes, so a value the client
+// cut short is an error, never a value.
 
 #include <QByteArray>
 #include <algorithm>
@@ -27,15 +31,17 @@ using namespace oci;
 constexpr size_t kBatchBytes = 1 << 20;  // buffer budget of one array fetch
 constexpr ub4 kMaxBatchRows = 500;
 constexpr oraub8 kLobChunkBytes = 1 << 18;
-constexpr oraub8 kLobChunkChars = 1 << 16;
+// Small LOBs arrive with the row: no round trip for their length or content.
+constexpr ub4 kLobPrefetchBytes = 16 * 1024;
 constexpr ub4 kLongPiece = 1 << 16;
-// The largest text buffer a define takes; a longer value fails with ORA-01406
-// rather than being cut short.
+// The largest buffer of one define; wider text is fetched piece by piece.
 constexpr sb4 kMaxTextBytes = 32767;
 constexpr ub2 kInternalTimestamp = 180;
 constexpr ub2 kInternalTimestampTz = 181;
 constexpr ub2 kInternalTimestampLtz = 231;
-constexpr sb4 kTruncated = 1406;  // ORA-01406: fetched column value was truncated
+constexpr sb4 kTruncated = 1406;        // ORA-01406: fetched column value was truncated
+constexpr sb4 kArrayTruncated = 24345;  // ORA-24345: a truncation or null fetch error occurred
+constexpr sb2 kNullIndicator = -1;
 
 // The error handle's first record, as "ORA-nnnnn: text".
 QString errorText(const Api& api, void* handle, ub4 type, sb4* code = nullptr) {
@@ -50,8 +56,8 @@ QString errorText(const Api& api, void* handle, ub4 type, sb4* code = nullptr) {
 class Environment {
 public:
     Environment() : api_(oci::api()) {
-        const sword rc = api_.envNlsCreate(&env_, OCI_THREADED, nullptr, nullptr, nullptr, nullptr,
-                                           0, nullptr, AL32UTF8, AL32UTF8);
+        const sword rc = api_.envNlsCreate(&env_, OCI_THREADED | OCI_OBJECT, nullptr, nullptr,
+                                           nullptr, nullptr, 0, nullptr, AL32UTF8, AL32UTF8);
         if (rc != OCI_SUCCESS && rc != OCI_SUCCESS_WITH_INFO) {
             const QString detail = env_ ? errorText(api_, env_, OCI_HTYPE_ENV) : QString();
             if (env_) api_.handleFree(env_, OCI_HTYPE_ENV);
@@ -86,7 +92,7 @@ public:
         if (rc == OCI_SUCCESS_WITH_INFO) {
             sb4 code = 0;
             const QString text = errorText(api_, error_, OCI_HTYPE_ERROR, &code);
-            if (code != kTruncated) return;
+            if (code != kTruncated && code != kArrayTruncated) return;
             throw TOracleError(text);
         }
         if (rc == OCI_ERROR) throw TOracleError(errorText(api_, error_, OCI_HTYPE_ERROR));
@@ -112,22 +118,30 @@ enum class Form : std::uint8_t {
     Clob,
     Blob,
     LongText,
-    LongRaw
+    LongRaw,
+    WideText,    // character data wider than one define buffer: fetched piecewise
+    Unreadable,  // left undefined; reading its value is an error
 };
+
+bool isPiecewise(Form form) {
+    return form == Form::LongText || form == Form::LongRaw || form == Form::WideText;
+}
 
 struct Column {
     QString name;
     Form form = Form::Text;
     ub2 oracleType = 0;
     ub1 charsetForm = SQLCS_IMPLICIT;
+    QString unreadableType;
     ub4 descriptorType = 0;  // timestamps and LOBs: one descriptor per batch row
     sb4 width = 0;           // bytes per row in data
     std::vector<char> data;
     std::vector<sb2> indicators;
     std::vector<ub2> lengths;
+    std::vector<ub2> codes;  // per-row return codes: 0, or the ORA- number of a fault
     std::vector<void*> descriptors;
     OCIDefine* define = nullptr;
-    // LONG and LONG RAW arrive through a callback, one piece at a time.
+    // LONG, LONG RAW and wide text arrive through a callback, one piece at a time.
     QByteArray longValue;
     ub4 longUsed = 0;
     ub4 longPiece = 0;
@@ -149,6 +163,7 @@ sb4 longPieceCallback(void* context, OCIDefine*, ub4, void** buffer, ub4** lengt
     column->longValue.resize(qsizetype(column->longUsed) + kLongPiece);
     column->longPiece = kLongPiece;
     column->longIndicator = 0;
+    column->longCode = 0;
     *buffer = column->longValue.data() + column->longUsed;
     *length = &column->longPiece;
     *indicator = &column->longIndicator;
@@ -168,7 +183,10 @@ public:
 
 private:
     void describe();
+    void defineColumn(Column& column, ub4 position);
+    void setCharsetForm(Column& column);
     void fetchBatch();
+    void checkReturnCodes() const;
     TOracleValue cell(Column& column, size_t r);
     TOracleValue readLob(Column& column, size_t r);
 
@@ -247,6 +265,27 @@ OciResult::~OciResult() {
     api.stmtRelease(statement_, environment_.error(), nullptr, 0, OCI_DEFAULT);
 }
 
+// Types no define of ours can take. Their columns stay undefined, so the rest
+// of the row still arrives.
+QString unreadableTypeName(ub2 type) {
+    switch (type) {
+        case SQLT_NTY:
+            return QStringLiteral("OBJECT");  // replaced by the type's own name
+        case SQLT_REF:
+            return QStringLiteral("REF");
+        case SQLT_BFILE:
+            return QStringLiteral("BFILE");
+        case SQLT_RSET:
+            return QStringLiteral("CURSOR");
+        case SQLT_JSON:
+            return QStringLiteral("JSON");
+        case SQLT_VEC:
+            return QStringLiteral("VECTOR");
+        default:
+            return QString();
+    }
+}
+
 void OciResult::describe() {
     const Api& api = environment_.api();
     OCIError* error = environment_.error();
@@ -254,7 +293,7 @@ void OciResult::describe() {
     environment_.check(
         api.attrGet(statement_, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, error));
     columns_.resize(count);
-    bool hasLong = false;
+    bool piecewise = false;
     size_t rowBytes = 0;
     for (ub4 i = 0; i < count; ++i) {
         Column& c = columns_[i];
@@ -272,6 +311,16 @@ void OciResult::describe() {
         environment_.check(api.attrGet(param, OCI_DTYPE_PARAM, &c.charsetForm, nullptr,
                                        OCI_ATTR_CHARSET_FORM, error));
         c.name = QString::fromUtf8(reinterpret_cast<const char*>(name), qsizetype(nameLength));
+        c.unreadableType = unreadableTypeName(c.oracleType);
+        if (c.oracleType == SQLT_NTY) {
+            OraText* typeName = nullptr;
+            ub4 typeNameLength = 0;
+            if (api.attrGet(param, OCI_DTYPE_PARAM, &typeName, &typeNameLength, OCI_ATTR_TYPE_NAME,
+                            error) == OCI_SUCCESS &&
+                typeName && typeNameLength > 0)
+                c.unreadableType = QString::fromUtf8(reinterpret_cast<const char*>(typeName),
+                                                     qsizetype(typeNameLength));
+        }
         api.descriptorFree(param, OCI_DTYPE_PARAM);
 
         // Some clients describe timestamps by their internal codes.
@@ -314,96 +363,161 @@ void OciResult::describe() {
                 c.form = c.oracleType == SQLT_CLOB ? Form::Clob : Form::Blob;
                 c.descriptorType = OCI_DTYPE_LOB;
                 c.width = sizeof(void*);
+                rowBytes += kLobPrefetchBytes;
                 break;
             case SQLT_LNG:
             case SQLT_LBI:
                 c.form = c.oracleType == SQLT_LNG ? Form::LongText : Form::LongRaw;
-                hasLong = true;
                 break;
-            default:
+            default: {
+                if (!c.unreadableType.isEmpty()) {
+                    c.form = Form::Unreadable;
+                    break;
+                }
                 // Character types, intervals, ROWIDs: the server writes the text.
-                c.form = Form::Text;
-                c.width = std::clamp<sb4>(sb4(size) * 4, 64, kMaxTextBytes);
+                // DATA_SIZE counts bytes of the database (or national) character
+                // set; in UTF-8 one such byte takes at most 3 bytes (a UTF-16
+                // unit of national data at most 1.5).
+                const sb4 factor = c.charsetForm == SQLCS_NCHAR ? 2 : 3;
+                const sb4 needed = std::max<sb4>(sb4(size) * factor, 64);
+                if (needed > kMaxTextBytes) {
+                    c.form = Form::WideText;
+                } else {
+                    c.form = Form::Text;
+                    c.width = needed;
+                }
                 break;
+            }
         }
-        rowBytes += size_t(c.width) + sizeof(sb2) + sizeof(ub2);
-        described_.push_back({c.name, c.form == Form::Blob});
+        if (isPiecewise(c.form)) piecewise = true;
+        rowBytes += size_t(c.width) + sizeof(sb2) + 2 * sizeof(ub2);
+        described_.push_back({c.name, c.form == Form::Blob, c.unreadableType});
     }
 
-    // LONG columns are fetched one row at a time, as Oracle requires for piecewise fetch.
-    batchRows_ = hasLong ? 1
-                         : ub4(std::clamp<size_t>(kBatchBytes / std::max<size_t>(rowBytes, 1), 1,
-                                                  kMaxBatchRows));
-    for (ub4 i = 0; i < count; ++i) {
-        Column& c = columns_[i];
-        c.indicators.assign(batchRows_, 0);
-        c.lengths.assign(batchRows_, 0);
-        if (c.form == Form::LongText || c.form == Form::LongRaw) {
-            environment_.check(api.defineByPos(statement_, &c.define, error, i + 1, nullptr,
-                                               SB4MAXVAL, c.oracleType, nullptr, nullptr, nullptr,
-                                               OCI_DYNAMIC_FETCH));
-            environment_.check(api.defineDynamic(c.define, error, &c, &longPieceCallback));
-            continue;
-        }
-        ub2 defineType = SQLT_CHR;
-        switch (c.form) {
-            case Form::Number:
-                defineType = SQLT_VNU;
-                break;
-            case Form::Date:
-                defineType = SQLT_DAT;
-                break;
-            case Form::Timestamp:
-                defineType = c.oracleType;
-                break;
-            case Form::BinaryFloat:
-                defineType = SQLT_BFLOAT;
-                break;
-            case Form::BinaryDouble:
-                defineType = SQLT_BDOUBLE;
-                break;
-            case Form::Raw:
-                defineType = SQLT_BIN;
-                break;
-            case Form::Clob:
-                defineType = SQLT_CLOB;
-                break;
-            case Form::Blob:
-                defineType = SQLT_BLOB;
-                break;
-            default:
-                break;
-        }
-        void* target = nullptr;
-        if (c.descriptorType != 0) {
-            c.descriptors.assign(batchRows_, nullptr);
-            for (void*& d : c.descriptors)
-                environment_.check(
-                    api.descriptorAlloc(environment_.env(), &d, c.descriptorType, 0, nullptr));
-            target = c.descriptors.data();
-        } else {
-            c.data.assign(size_t(c.width) * batchRows_, 0);
-            target = c.data.data();
-        }
-        environment_.check(api.defineByPos(statement_, &c.define, error, i + 1, target, c.width,
-                                           defineType, c.indicators.data(), c.lengths.data(),
-                                           nullptr, OCI_DEFAULT));
+    // Piecewise columns are fetched one row at a time, as Oracle requires.
+    batchRows_ = piecewise ? 1
+                           : ub4(std::clamp<size_t>(kBatchBytes / std::max<size_t>(rowBytes, 1), 1,
+                                                    kMaxBatchRows));
+    for (ub4 i = 0; i < count; ++i) defineColumn(columns_[i], i + 1);
+}
+
+void OciResult::defineColumn(Column& c, ub4 position) {
+    const Api& api = environment_.api();
+    OCIError* error = environment_.error();
+    if (c.form == Form::Unreadable) return;
+    c.indicators.assign(batchRows_, 0);
+    c.lengths.assign(batchRows_, 0);
+    c.codes.assign(batchRows_, 0);
+    if (isPiecewise(c.form)) {
+        const ub2 type = c.form == Form::WideText ? SQLT_CHR : c.oracleType;
+        environment_.check(api.defineByPos(statement_, &c.define, error, position, nullptr,
+                                           SB4MAXVAL, type, nullptr, nullptr, nullptr,
+                                           OCI_DYNAMIC_FETCH));
+        setCharsetForm(c);
+        environment_.check(api.defineDynamic(c.define, error, &c, &longPieceCallback));
+        return;
     }
+    ub2 defineType = SQLT_CHR;
+    switch (c.form) {
+        case Form::Number:
+            defineType = SQLT_VNU;
+            break;
+        case Form::Date:
+            defineType = SQLT_DAT;
+            break;
+        case Form::Timestamp:
+            defineType = c.oracleType;
+            break;
+        case Form::BinaryFloat:
+            defineType = SQLT_BFLOAT;
+            break;
+        case Form::BinaryDouble:
+            defineType = SQLT_BDOUBLE;
+            break;
+        case Form::Raw:
+            defineType = SQLT_BIN;
+            break;
+        case Form::Clob:
+            defineType = SQLT_CLOB;
+            break;
+        case Form::Blob:
+            defineType = SQLT_BLOB;
+            break;
+        default:
+            break;
+    }
+    void* target = nullptr;
+    if (c.descriptorType != 0) {
+        c.descriptors.assign(batchRows_, nullptr);
+        for (void*& d : c.descriptors)
+            environment_.check(
+                api.descriptorAlloc(environment_.env(), &d, c.descriptorType, 0, nullptr));
+        target = c.descriptors.data();
+    } else {
+        c.data.assign(size_t(c.width) * batchRows_, 0);
+        target = c.data.data();
+    }
+    environment_.check(api.defineByPos(statement_, &c.define, error, position, target, c.width,
+                                       defineType, c.indicators.data(), c.lengths.data(),
+                                       c.codes.data(), OCI_DEFAULT));
+    setCharsetForm(c);
+    if (c.form == Form::Clob || c.form == Form::Blob) {
+        int prefetchLength = 1;  // OCI's boolean
+        ub4 prefetchSize = kLobPrefetchBytes;
+        environment_.check(api.attrSet(c.define, OCI_HTYPE_DEFINE, &prefetchLength, 0,
+                                       OCI_ATTR_LOBPREFETCH_LENGTH, error));
+        environment_.check(api.attrSet(c.define, OCI_HTYPE_DEFINE, &prefetchSize, 0,
+                                       OCI_ATTR_LOBPREFETCH_SIZE, error));
+    }
+}
+
+// NCHAR, NVARCHAR2 and NCLOB data keep their national form only when the
+// define says so; otherwise the server converts them through the database
+// character set and replaces what that set lacks.
+void OciResult::setCharsetForm(Column& c) {
+    if (c.charsetForm != SQLCS_NCHAR) return;
+    ub1 form = SQLCS_NCHAR;
+    environment_.check(environment_.api().attrSet(c.define, OCI_HTYPE_DEFINE, &form, 0,
+                                                  OCI_ATTR_CHARSET_FORM, environment_.error()));
 }
 
 void OciResult::fetchBatch() {
     const Api& api = environment_.api();
     const sword rc = api.stmtFetch2(statement_, environment_.error(), batchRows_, OCI_FETCH_NEXT, 0,
                                     OCI_DEFAULT);
-    if (rc == OCI_NO_DATA)
+    if (rc == OCI_NO_DATA) {
         exhausted_ = true;
-    else
+    } else if (rc != OCI_SUCCESS_WITH_INFO) {
         environment_.check(rc);
+    }
     ub4 rows = 0;
     environment_.check(api.attrGet(statement_, OCI_HTYPE_STMT, &rows, nullptr,
                                    OCI_ATTR_ROWS_FETCHED, environment_.error()));
     fetched_ = std::min(rows, batchRows_);
     position_ = 0;
+    // The last, partial batch ends in OCI_NO_DATA, which carries no warning:
+    // only the return codes tell of a value cut short there.
+    checkReturnCodes();
+    if (rc == OCI_SUCCESS_WITH_INFO) environment_.check(rc);
+}
+
+void OciResult::checkReturnCodes() const {
+    for (const Column& c : columns_) {
+        if (c.form == Form::Unreadable) continue;
+        const bool piecewise = isPiecewise(c.form);
+        for (ub4 r = 0; r < (piecewise ? std::min<ub4>(fetched_, 1) : fetched_); ++r) {
+            const sb2 indicator = piecewise ? c.longIndicator : c.indicators[r];
+            const ub2 code = piecewise ? c.longCode : c.codes[r];
+            if (code == 0 || indicator == kNullIndicator) continue;
+            if (code == kTruncated || indicator == -2 || indicator > 0)
+                throw TOracleError(
+                    QStringLiteral("ORA-01406: fetched column value was truncated (column %1)")
+                        .arg(c.name));
+            throw TOracleError(
+                QStringLiteral("ORA-%1: column %2 could not be fetched")
+                    .arg(QString::number(code).rightJustified(5, QLatin1Char('0')), c.name));
+        }
+    }
 }
 
 bool OciResult::fetch(std::vector<TOracleValue>& row) {
@@ -418,13 +532,14 @@ bool OciResult::fetch(std::vector<TOracleValue>& row) {
 }
 
 TOracleValue OciResult::cell(Column& c, size_t r) {
-    if (c.form == Form::LongText || c.form == Form::LongRaw) {
-        if (c.longIndicator == -1) return TOracleValue();
+    if (c.form == Form::Unreadable) return TOracleValue();
+    if (isPiecewise(c.form)) {
+        if (c.longIndicator == kNullIndicator) return TOracleValue();
         c.longValue.resize(qsizetype(c.longUsed + c.longPiece));
         if (c.form == Form::LongRaw) return TOracleValue::bytes(c.longValue);
         return TOracleValue::text(QString::fromUtf8(c.longValue));
     }
-    if (c.indicators[r] == -1) return TOracleValue();
+    if (c.indicators[r] == kNullIndicator) return TOracleValue();
     const char* data = c.data.data() + size_t(c.width) * r;
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
     const ub2 length = c.lengths[r];
@@ -497,6 +612,10 @@ TOracleValue OciResult::cell(Column& c, size_t r) {
     }
 }
 
+// Reads the whole LOB in one streamed read (polling): the first call asks for
+// everything from offset 1, and OCI_NEED_DATA says another piece follows. So
+// no character counting is needed for CLOBs, and a LOB whose length came with
+// the row's prefetch needs no call at all when it is empty.
 TOracleValue OciResult::readLob(Column& c, size_t r) {
     const Api& api = environment_.api();
     auto* locator = static_cast<OCILobLocator*>(c.descriptors[r]);
@@ -505,33 +624,27 @@ TOracleValue OciResult::readLob(Column& c, size_t r) {
     oraub8 length = 0;  // bytes for a BLOB, characters for a CLOB
     environment_.check(api.lobGetLength2(service, error, locator, &length));
     QByteArray content;
-    if (c.form == Form::Blob) {
-        content.resize(qsizetype(length));
-        oraub8 done = 0;
-        while (done < length) {
-            oraub8 bytes = std::min(kLobChunkBytes, length - done);
+    if (length > 0) {
+        content.reserve(qsizetype(std::min<oraub8>(length, oraub8(1) << 30)));
+        std::vector<char> buffer(kLobChunkBytes);
+        ub1 piece = OCI_FIRST_PIECE;
+        for (;;) {
+            oraub8 bytes = 0;  // 0 and 0: to the end of the LOB
             oraub8 chars = 0;
-            environment_.check(api.lobRead2(service, error, locator, &bytes, &chars, done + 1,
-                                            content.data() + done, length - done, OCI_ONE_PIECE,
-                                            nullptr, nullptr, 0, SQLCS_IMPLICIT));
-            if (bytes == 0) break;
-            done += bytes;
+            const sword rc = api.lobRead2(service, error, locator, &bytes, &chars, 1, buffer.data(),
+                                          buffer.size(), piece, nullptr, nullptr, 0, c.charsetForm);
+            if (rc != OCI_NEED_DATA) environment_.check(rc);
+            content.append(buffer.data(), qsizetype(std::min<oraub8>(bytes, buffer.size())));
+            if (rc != OCI_NEED_DATA) break;
+            // A piece of nothing with more to come would never end.
+            if (bytes == 0)
+                throw TOracleError(
+                    QStringLiteral("The Oracle client read nothing of the LOB in column %1")
+                        .arg(c.name));
+            piece = OCI_NEXT_PIECE;
         }
-        content.resize(qsizetype(done));
-        return TOracleValue::bytes(content);
     }
-    std::vector<char> buffer(kLobChunkChars * 4);
-    oraub8 done = 0;
-    while (done < length) {
-        oraub8 bytes = 0;
-        oraub8 chars = std::min(kLobChunkChars, length - done);
-        environment_.check(api.lobRead2(service, error, locator, &bytes, &chars, done + 1,
-                                        buffer.data(), buffer.size(), OCI_ONE_PIECE, nullptr,
-                                        nullptr, 0, c.charsetForm));
-        if (chars == 0) break;
-        content.append(buffer.data(), qsizetype(std::min<oraub8>(bytes, buffer.size())));
-        done += chars;
-    }
+    if (c.form == Form::Blob) return TOracleValue::bytes(content);
     return TOracleValue::text(QString::fromUtf8(content));
 }
 

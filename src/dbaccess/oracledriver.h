@@ -28,6 +28,10 @@ private:
 struct TOracleColumn {
     QString name;         // as the server reports it
     bool isBlob = false;  // a BLOB column: binary large object, not RAW or LONG RAW
+    // The Oracle type of a column this program cannot read (an object type,
+    // XMLTYPE, BFILE...); empty for every readable column. Such a column stays
+    // in the result so that the rest of the row can be read.
+    QString unreadableType = {};
 };
 
 class OracleResult {

@@ -97,6 +97,10 @@ const TOracleValue& TOracleCursor::value(int i) const {
     requireRow();
     if (i < 0 || static_cast<size_t>(i) >= row_.size())
         throw TOracleError(QStringLiteral("The cursor has no column %1").arg(i));
+    const TOracleColumn& column = result_->columns()[static_cast<size_t>(i)];
+    if (!column.unreadableType.isEmpty())
+        throw TOracleError(QStringLiteral("Column %1 has the Oracle type %2, which cannot be read.")
+                               .arg(column.name, column.unreadableType));
     return row_[static_cast<size_t>(i)];
 }
 

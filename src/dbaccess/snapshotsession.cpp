@@ -1,17 +1,21 @@
 // The local snapshot driver: an SQLite file holding Oracle-shaped tables and the
 // four dictionary objects user_tables, user_tab_columns, user_indexes and
-// user_ind_columns. The SQL we send to Oracle runs on it unchanged; values are
-// typed by the snapshot's own user_tab_columns so that they arrive as Oracle's
-// driver would deliver them.
+// user_ind_columns (tables or views). The SQL we send to Oracle runs on it
+// unchanged; values are typed by the snapshot's own user_tab_columns so that
+// they arrive as Oracle's driver would deliver them, names resolve as in Oracle
+// (bare names in capitals, quoted ones exactly), and the failures Oracle reports
+// by number carry Oracle's number and text.
 
 #include <sqlite3.h>
 
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <cmath>
 #include <limits>
 
 #include "dbaccess/oracledriver.h"
+#include "dbaccess/oraclelexer.h"
 
 namespace dbaccess {
 
@@ -26,6 +30,7 @@ enum class ValueType : std::uint8_t {
     DateTime,      // DATE, TIMESTAMP...
     Bytes,         // RAW, LONG RAW: empty is Null
     Blob,          // BLOB: may be empty without being Null
+    Dictionary,    // a dictionary column of no known type: numbers as NUMBER, text as VARCHAR2
 };
 
 ValueType valueTypeOf(const QString& dataType) {
@@ -43,13 +48,21 @@ ValueType valueTypeOf(const QString& dataType) {
     return ValueType::Text;  // CHAR, NCHAR, VARCHAR2, NVARCHAR2, LONG, ROWID, INTERVAL...
 }
 
-// Types of the dictionary objects' own columns.
-ValueType dictionaryColumnType(const QString& column) {
+// Types of the dictionary objects' own columns, by result name or by the name
+// of the column it comes from.
+ValueType dictionaryColumnType(const QString& name, const QString& origin) {
     static const QStringList numbers = {QStringLiteral("data_length"),
                                         QStringLiteral("data_precision"),
                                         QStringLiteral("data_scale"), QStringLiteral("column_id"),
                                         QStringLiteral("column_position")};
-    return numbers.contains(column, Qt::CaseInsensitive) ? ValueType::Number : ValueType::Text;
+    static const QStringList texts = {QStringLiteral("table_name"), QStringLiteral("column_name"),
+                                      QStringLiteral("data_type"),  QStringLiteral("nullable"),
+                                      QStringLiteral("index_name"), QStringLiteral("uniqueness")};
+    for (const QString& n : {name, origin}) {
+        if (numbers.contains(n, Qt::CaseInsensitive)) return ValueType::Number;
+        if (texts.contains(n, Qt::CaseInsensitive)) return ValueType::Text;
+    }
+    return ValueType::Dictionary;
 }
 
 bool isDictionaryObject(const QString& table) {
@@ -59,21 +72,71 @@ bool isDictionaryObject(const QString& table) {
     return names.contains(table, Qt::CaseInsensitive);
 }
 
-// Oracle's messages for the two failures a wrong name causes, so that callers
+const QString kNoSuchTable = QStringLiteral("ORA-00942: table or view does not exist");
+
+// Oracle's messages for what SQLite reports in its own words, so that callers
 // see the same text from either driver.
 QString oracleMessage(sqlite3* db) {
     const QString message = QString::fromUtf8(sqlite3_errmsg(db));
-    if (message.startsWith(QLatin1String("no such table:")))
-        return QStringLiteral("ORA-00942: table or view does not exist");
+    const int code = sqlite3_errcode(db) & 0xFF;
+    if (code == SQLITE_READONLY || code == SQLITE_AUTH || code == SQLITE_PERM)
+        return QStringLiteral("ORA-01031: insufficient privileges");
+    if (message.startsWith(QLatin1String("no such table:"))) return kNoSuchTable;
     if (message.startsWith(QLatin1String("no such column: "))) {
         const QString name = message.mid(16).toUpper();
         return QStringLiteral("ORA-00904: \"%1\": invalid identifier").arg(name);
     }
+    if (message == QLatin1String("incomplete input"))
+        return QStringLiteral("ORA-00921: unexpected end of SQL command");
+    if (message.endsWith(QLatin1String(": syntax error")))
+        return QStringLiteral("ORA-00933: SQL command not properly ended");
     return message;
 }
 
-struct SnapshotColumn {
-    ValueType type = ValueType::Native;
+// What the snapshot's dictionary says about its tables, looked up by the names
+// SQLite reports: the name a table was created with may differ from the
+// dictionary's in letter case only.
+class SnapshotCatalog {
+public:
+    void addColumn(const QString& table, const QString& column, const QString& dataType) {
+        types_[table][column] = dataType;
+        addTable(table);
+    }
+    void addTable(const QString& table) {
+        if (tables_.contains(table)) return;
+        tables_.insert(table);
+        const QString key = table.toLower();
+        // Two dictionary names that differ in case only: no folding for either.
+        folded_[key] = folded_.contains(key) ? QString() : table;
+    }
+    // Tables that dictionary views read (in lower case).
+    void addDictionarySource(const QString& table) { dictionarySources_.insert(table.toLower()); }
+
+    // The dictionary's name of a stored table; empty when the dictionary lacks it.
+    QString oracleName(const QString& stored) const {
+        if (tables_.contains(stored)) return stored;
+        return folded_.value(stored.toLower());
+    }
+
+    QString dataType(const QString& storedTable, const QString& storedColumn) const {
+        const auto table = types_.constFind(oracleName(storedTable));
+        if (table == types_.cend()) return QString();
+        const auto exact = table->constFind(storedColumn);
+        if (exact != table->cend()) return *exact;
+        for (auto it = table->cbegin(); it != table->cend(); ++it)
+            if (it.key().compare(storedColumn, Qt::CaseInsensitive) == 0) return it.value();
+        return QString();
+    }
+
+    bool feedsDictionary(const QString& stored) const {
+        return isDictionaryObject(stored) || dictionarySources_.contains(stored.toLower());
+    }
+
+private:
+    QHash<QString, QHash<QString, QString>> types_;  // table -> column -> data_type
+    QSet<QString> tables_;
+    QHash<QString, QString> folded_;  // lower-case name -> dictionary name
+    QSet<QString> dictionarySources_;
 };
 
 class SnapshotSession;
@@ -81,7 +144,7 @@ class SnapshotSession;
 class SnapshotResult final : public OracleResult {
 public:
     SnapshotResult(std::shared_ptr<sqlite3> db, sqlite3_stmt* statement,
-                   const QHash<QString, QHash<QString, QString>>& types)
+                   const SnapshotCatalog& catalog)
         : db_(std::move(db)), statement_(statement) {
         const int count = sqlite3_column_count(statement_);
         for (int i = 0; i < count; ++i) {
@@ -93,11 +156,11 @@ public:
             if (table && origin) {
                 const QString tableName = QString::fromUtf8(table);
                 const QString originName = QString::fromUtf8(origin);
-                if (isDictionaryObject(tableName)) {
-                    type = dictionaryColumnType(originName);
+                if (catalog.feedsDictionary(tableName)) {
+                    type = dictionaryColumnType(name, originName);
                     name = name.toUpper();  // Oracle reports dictionary columns so
                 } else {
-                    dataType = types.value(tableName).value(originName);
+                    dataType = catalog.dataType(tableName, originName);
                     if (!dataType.isEmpty()) type = valueTypeOf(dataType);
                     // An alias differs from the column; Oracle folds unquoted aliases.
                     if (name != originName) name = name.toUpper();
@@ -194,6 +257,13 @@ private:
             }
             case ValueType::Blob:
                 return TOracleValue::bytes(bytesOf(i));
+            case ValueType::Dictionary:
+                if (storage == SQLITE_INTEGER)
+                    return TOracleValue::integer(sqlite3_column_int64(statement_, i));
+                if (storage == SQLITE_FLOAT)
+                    return TOracleValue::real(sqlite3_column_double(statement_, i));
+                if (storage == SQLITE_BLOB) return TOracleValue::bytes(bytesOf(i));
+                return textOf(i).isEmpty() ? TOracleValue() : TOracleValue::text(textOf(i));
         }
         return TOracleValue();
     }
@@ -205,24 +275,34 @@ private:
 };
 
 // SQLite finds tables whatever the letter case of the name in the query; Oracle
-// folds an unquoted name to capitals. A table whose own name is not in capitals
-// is therefore reachable only by its quoted name, as in Oracle.
+// folds a bare name to capitals and takes a quoted one exactly. A table the
+// statement names itself (not through a view) is therefore accepted only when
+// the statement spells its dictionary name the way Oracle resolves names.
 struct NameCheck {
-    const QByteArray& sql;
-    const QHash<QString, QHash<QString, QString>>& tables;
-    bool denied;
+    const QSet<QString>& spelled;  // the statement's names, as Oracle resolves them
+    const SnapshotCatalog& catalog;
+    bool denied = false;
 
     static int authorize(void* context, int action, const char* table, const char*, const char*,
-                         const char*) {
+                         const char* view) {
         auto* self = static_cast<NameCheck*>(context);
-        if (action != SQLITE_READ || !table) return SQLITE_OK;
+        if (action != SQLITE_READ || !table || view) return SQLITE_OK;
         const QString name = QString::fromUtf8(table);
-        if (name == name.toUpper() || !self->tables.contains(name)) return SQLITE_OK;
-        if (self->sql.contains('"' + QByteArray(table) + '"')) return SQLITE_OK;
+        if (isDictionaryObject(name)) return SQLITE_OK;
+        const QString oracle = self->catalog.oracleName(name);
+        if (oracle.isEmpty() || self->spelled.contains(oracle)) return SQLITE_OK;
         self->denied = true;
         return SQLITE_DENY;
     }
 };
+
+// Collects the tables a statement reads, views followed through.
+int collectReads(void* context, int action, const char* table, const char*, const char*,
+                 const char*) {
+    if (action == SQLITE_READ && table)
+        static_cast<QSet<QString>*>(context)->insert(QString::fromUtf8(table));
+    return SQLITE_OK;
+}
 
 class SnapshotSession final : public OracleSession {
 public:
@@ -236,49 +316,85 @@ public:
         if (rc != SQLITE_OK)
             throw TOracleError(QStringLiteral("Cannot open snapshot %1: %2")
                                    .arg(path, QString::fromUtf8(sqlite3_errmsg(handle))));
-        loadTypes(path);
+        // "name" is always a name, never a string literal in disguise.
+        sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+        sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+        loadCatalog(path);
     }
 
     std::unique_ptr<OracleResult> query(const QString& sql) override {
+        const OracleLexResult lexed = lexOracleSql(sql);
+        if (!lexed.error.isEmpty()) throw TOracleError(lexed.error);
         const QByteArray text = sql.toUtf8();
         sqlite3_stmt* statement = nullptr;
-        NameCheck check{text, types_, false};
+        NameCheck check{lexed.names, catalog_};
         sqlite3_set_authorizer(db_.get(), &NameCheck::authorize, &check);
         const int rc =
             sqlite3_prepare_v2(db_.get(), text.constData(), int(text.size()), &statement, nullptr);
         sqlite3_set_authorizer(db_.get(), nullptr, nullptr);
         if (check.denied) {
             sqlite3_finalize(statement);
-            throw TOracleError(QStringLiteral("ORA-00942: table or view does not exist"));
+            throw TOracleError(kNoSuchTable);
         }
         if (rc != SQLITE_OK) throw TOracleError(oracleMessage(db_.get()));
         if (!statement) throw TOracleError(QStringLiteral("ORA-00900: invalid SQL statement"));
-        return std::make_unique<SnapshotResult>(db_, statement, types_);
+        // A snapshot is read only, as a schema the user may only query.
+        if (!sqlite3_stmt_readonly(statement)) {
+            sqlite3_finalize(statement);
+            throw TOracleError(QStringLiteral("ORA-01031: insufficient privileges"));
+        }
+        return std::make_unique<SnapshotResult>(db_, statement, catalog_);
     }
 
 private:
-    void loadTypes(const QString& path) {
+    [[noreturn]] void notASnapshot(const QString& path) const {
+        throw TOracleError(QStringLiteral("%1 is not an Oracle snapshot: %2")
+                               .arg(path, QString::fromUtf8(sqlite3_errmsg(db_.get()))));
+    }
+
+    void loadCatalog(const QString& path) {
         sqlite3_stmt* statement = nullptr;
         const char* sql = "select table_name, column_name, data_type from user_tab_columns";
         if (sqlite3_prepare_v2(db_.get(), sql, -1, &statement, nullptr) != SQLITE_OK)
-            throw TOracleError(QStringLiteral("%1 is not an Oracle snapshot: %2")
-                                   .arg(path, QString::fromUtf8(sqlite3_errmsg(db_.get()))));
+            notASnapshot(path);
+        auto text = [&](int i) {
+            return QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
+        };
         int rc;
-        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-            auto text = [&](int i) {
-                return QString::fromUtf8(
-                    reinterpret_cast<const char*>(sqlite3_column_text(statement, i)));
-            };
-            types_[text(0)][text(1)] = text(2);
-        }
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+            catalog_.addColumn(text(0), text(1), text(2));
         sqlite3_finalize(statement);
-        if (rc != SQLITE_DONE)
-            throw TOracleError(QStringLiteral("%1 is not an Oracle snapshot: %2")
-                                   .arg(path, QString::fromUtf8(sqlite3_errmsg(db_.get()))));
+        if (rc != SQLITE_DONE) notASnapshot(path);
+
+        if (sqlite3_prepare_v2(db_.get(), "select table_name from user_tables", -1, &statement,
+                               nullptr) == SQLITE_OK) {
+            while (sqlite3_step(statement) == SQLITE_ROW) catalog_.addTable(text(0));
+            sqlite3_finalize(statement);
+        }
+
+        // The tables behind dictionary views answer for the views.
+        if (sqlite3_prepare_v2(db_.get(), "select name from sqlite_master where type = 'view'", -1,
+                               &statement, nullptr) != SQLITE_OK)
+            notASnapshot(path);
+        QStringList views;
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            if (isDictionaryObject(text(0))) views << text(0);
+        sqlite3_finalize(statement);
+        for (const QString& view : views) {
+            QSet<QString> reads;
+            const QByteArray select = "select * from \"" + view.toUtf8().replace('"', "\"\"") + '"';
+            sqlite3_set_authorizer(db_.get(), &collectReads, &reads);
+            sqlite3_stmt* probe = nullptr;
+            sqlite3_prepare_v2(db_.get(), select.constData(), -1, &probe, nullptr);
+            sqlite3_set_authorizer(db_.get(), nullptr, nullptr);
+            sqlite3_finalize(probe);
+            for (const QString& table : reads) catalog_.addDictionarySource(table);
+        }
     }
 
     std::shared_ptr<sqlite3> db_;
-    QHash<QString, QHash<QString, QString>> types_;  // table -> column -> data_type
+    SnapshotCatalog catalog_;
 };
 
 }  // namespace

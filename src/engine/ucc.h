@@ -1,15 +1,38 @@
 #pragma once
 
-// Tcc: the conversion module's routines for the target file. The working
-// folder, the empty database written where no target file exists yet, and the
-// opening of the Access connection on the target.
+// Tcc: the conversion module. The table definition, index, existence and
+// drop routines of one table, the working folder, the empty database written
+// where no target file exists yet, and the opening of the Access connection.
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 #include <stdexcept>
 
 namespace dbaccess {
 class TAccessConnection;
-}
+class TAccessCommand;
+class TAccessDataset;
+class TOracleCursor;
+class TOracleValue;
+}  // namespace dbaccess
+
+// The two results of a step: a success flag and, on failure, the message of
+// the error that made it fail.
+struct TStepResult {
+    bool ok = true;
+    QString failure;
+};
+
+// The Access type text (with its leading blank) for an Oracle column, or
+// nothing when the type has no translation. length, precision and scale are
+// the dictionary's values, Null included.
+std::optional<QString> AccessTypeText(const QString& dataType, const dbaccess::TOracleValue& length,
+                                      const dbaccess::TOracleValue& precision,
+                                      const dbaccess::TOracleValue& scale, bool blobtotext);
+
+// The message an error carries, as a step's failure text.
+QString ErrorText(const std::exception& error);
 
 // The target file could not be written. The message names the file and gives
 // the system's reason.
@@ -25,6 +48,28 @@ private:
 
 class Tcc {
 public:
+    // Reads the source table's columns from the dictionary and creates the
+    // target table with one statement. A failing statement is the result;
+    // a failing dictionary query escapes.
+    TStepResult CreateTable(dbaccess::TOracleCursor& oracledataset,
+                            dbaccess::TAccessCommand& accesssql, const QString& sourceName,
+                            const QString& targetName, bool blobtotext);
+
+    // One index statement per index of the source table. Every statement is
+    // sent; the result tells of the last one that failed.
+    TStepResult CreateIndexes(dbaccess::TOracleCursor& oracledataset,
+                              dbaccess::TAccessCommand& accesssql, const QString& sourceName,
+                              const QString& targetName);
+
+    // Whether the target has a table of that name: any error counts as no.
+    static bool TableExists(dbaccess::TAccessDataset& accdataset, const QString& name);
+    static TStepResult DropTable(dbaccess::TAccessCommand& accesssql, const QString& name);
+
+    // The lines of the last table-creation statement.
+    const QStringList& tmpmemo() const { return tmpmemo_; }
+    // The index statements that the last CreateIndexes sent, in order.
+    const QStringList& indexStatements() const { return indexStatements_; }
+
     // The per-user folder for the program's own files, ending in a separator.
     // Needs no instance: the wizard asks for it before the module exists.
     static QString WorkingFolder();
@@ -41,4 +86,8 @@ public:
 
     // Closes accconnection and opens it again on the file at targetPath.
     static void OpenTarget(dbaccess::TAccessConnection& accconnection, const QString& targetPath);
+
+private:
+    QStringList tmpmemo_;
+    QStringList indexStatements_;
 };

@@ -212,6 +212,24 @@ TEST_P(AccessTargetTest, PostFailureStoresNothingAndTheCopyGoesOn) {
     EXPECT_EQ(exportOf(file, "T1").mid(1), QStringList({"1|||||", "2|||||"}));
 }
 
+TEST_P(AccessTargetTest, ValuesThatDoNotFitAreLeftOutAndTheRowIsStored) {
+    execute(kCreateT1);
+    auto& ds = target.accdataset;
+    openRows("T1");
+    const int id = ds.fieldIndex("ID");
+    const int title = ds.fieldIndex("TITLE");
+    ds.append();
+    ds.setUnconvertedValue(id, jet::Value(std::int64_t{1}));
+    ds.setUnconvertedValue(title, jet::Value(std::string("fits")));
+    EXPECT_TRUE(ds.postKeepingWhatFits().empty());
+    ds.append();
+    ds.setUnconvertedValue(id, jet::Value(std::int64_t{3000000000}));
+    ds.setUnconvertedValue(title, jet::Value(std::string(11, 'x')));
+    EXPECT_EQ(ds.postKeepingWhatFits(), std::vector<int>({id, title}));
+    target.accconnection.close();
+    EXPECT_EQ(exportOf(file, "T1").mid(1), QStringList({"1|fits||||", "|||||"}));
+}
+
 TEST_P(AccessTargetTest, RowsWithoutCommitAreDiscarded) {
     execute(kCreateT1);
     target.accconnection.beginTrans();

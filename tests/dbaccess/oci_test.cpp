@@ -34,6 +34,7 @@ struct StubCounts {
     int live = 0;
     int fetches = 0;
     int lobReads = 0;
+    int lobRoundTrips = 0;
 };
 
 StubCounts stubCounts() {
@@ -41,10 +42,10 @@ StubCounts stubCounts() {
     EXPECT_NE(library, nullptr) << "the driver did not load the stand-in client";
     StubCounts counts;
     if (!library) return counts;
-    using Fn = void (*)(int*, int*, int*);
+    using Fn = void (*)(int*, int*, int*, int*);
     auto fn = reinterpret_cast<Fn>(dlsym(library, "ferrovane_stub_counts"));
     EXPECT_NE(fn, nullptr) << "the loaded libclntsh.so is not the stand-in";
-    if (fn) fn(&counts.live, &counts.fetches, &counts.lobReads);
+    if (fn) fn(&counts.live, &counts.fetches, &counts.lobReads, &counts.lobRoundTrips);
     dlclose(library);
     return counts;
 }
@@ -71,8 +72,31 @@ protected:
         return cursor;
     }
 
+    QString openFailure(const QString& sql) {
+        source.oracledata.close();
+        source.oracledata.setQuery(sql);
+        try {
+            source.oracledata.open();
+        } catch (const TOracleError& e) {
+            EXPECT_FALSE(source.oracledata.isOpen());
+            return e.message();
+        }
+        ADD_FAILURE() << "opened " << sql.toStdString();
+        return QString();
+    }
+
     TOracleSource source;
 };
+
+QString valueFailure(const TOracleCursor& cursor, const char* column) {
+    try {
+        cursor.valueByName(QString::fromLatin1(column));
+    } catch (const TOracleError& e) {
+        return e.message();
+    }
+    ADD_FAILURE() << column << " was read";
+    return QString();
+}
 
 QString logonFailure(const QString& service, const QString& user, const QString& password) {
     TOracleSource source;
@@ -116,9 +140,10 @@ TEST_F(OciDriver, EveryColumnTypeArrivesAsTheRightKindOfValue) {
     EXPECT_EQ(v("N_BDOUBLE").doubleValue(), 2.5);
 
     EXPECT_EQ(v("C_VARCHAR2").textValue(), QStringLiteral("héllo 世界"));
-    EXPECT_EQ(v("C_NVARCHAR2").textValue(), QStringLiteral("ñandú"));
+    // National columns keep what a Latin-1 database character set lacks.
+    EXPECT_EQ(v("C_NVARCHAR2").textValue(), QStringLiteral("ñandú 中文"));
     EXPECT_EQ(v("C_CHAR").textValue(), QStringLiteral("ab    "));
-    EXPECT_EQ(v("C_NCHAR").textValue(), QStringLiteral("Größe   "));
+    EXPECT_EQ(v("C_NCHAR").textValue(), QStringLiteral("Größe Ω "));
 
     EXPECT_EQ(v("D_DATE").dateTimeValue().toText(), QStringLiteral("2024-02-29 13:45:07"));
     EXPECT_EQ(v("D_TS").dateTimeValue().toText(), QStringLiteral("2024-01-31 23:59:59.123456789"));
@@ -137,7 +162,7 @@ TEST_F(OciDriver, EveryColumnTypeArrivesAsTheRightKindOfValue) {
     EXPECT_TRUE(clob.startsWith(QStringLiteral("é𝄞é𝄞")));
     EXPECT_TRUE(clob.endsWith(QStringLiteral("é𝄞END")));
     EXPECT_EQ(clob.count(QStringLiteral("𝄞")), 100000);
-    EXPECT_EQ(v("L_NCLOB").textValue(), QStringLiteral("NCLOB ü"));
+    EXPECT_EQ(v("L_NCLOB").textValue(), QStringLiteral("NCLOB ü ∑ 中"));
     EXPECT_EQ(c.blobContent(QStringLiteral("L_BLOB")), binaryBytes(600000));
     EXPECT_TRUE(c.isBlob(QStringLiteral("L_BLOB")));
     EXPECT_FALSE(c.isBlob(QStringLiteral("L_CLOB")));
@@ -153,11 +178,19 @@ TEST_F(OciDriver, EveryColumnTypeArrivesAsTheRightKindOfValue) {
     EXPECT_TRUE(c.atEnd());
 }
 
-TEST_F(OciDriver, LobsLongerThanOneReadTakeSeveralReads) {
-    const int before = stubCounts().lobReads;
+TEST_F(OciDriver, LobsStreamInPiecesAndSmallOnesComeWithTheRow) {
+    StubCounts before = stubCounts();
     run(QStringLiteral("select * from ALL_TYPES"));
-    // 600,000 bytes and 300,003 characters: more than one read each.
-    EXPECT_GE(stubCounts().lobReads - before, 2 + 5 + 1);
+    // 600,000 bytes and 600,003 bytes of UTF-8: several pieces each.
+    EXPECT_GE(stubCounts().lobReads - before.lobReads, 3 + 3);
+    EXPECT_GT(stubCounts().lobRoundTrips, before.lobRoundTrips);
+
+    before = stubCounts();
+    TOracleCursor& small = run(QStringLiteral("select * from LOB_SAMPLES"));
+    int rows = 0;
+    for (; !small.atEnd(); small.next()) ++rows;
+    EXPECT_EQ(rows, 3);
+    EXPECT_EQ(stubCounts().lobRoundTrips, before.lobRoundTrips);
 }
 
 TEST_F(OciDriver, LongAndLongRawArriveWhole) {
@@ -207,12 +240,60 @@ TEST_F(OciDriver, ClosingTheConnectionReleasesEveryHandle) {
 }
 
 TEST_F(OciDriver, ATruncatedValueIsAnErrorNotSilentlyShortText) {
-    source.oracledata.setQuery(QStringLiteral("select * from OVERSIZED"));
-    try {
-        source.oracledata.open();
-        FAIL() << "a truncated value was accepted";
-    } catch (const TOracleError& e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("ORA-01406"))) << e.what();
-    }
-    EXPECT_FALSE(source.oracledata.isOpen());
+    // In the last, partial batch the fetch ends in OCI_NO_DATA without a warning.
+    const QString partial = openFailure(QStringLiteral("select * from OVERSIZED"));
+    EXPECT_TRUE(partial.startsWith(QStringLiteral("ORA-01406"))) << partial.toStdString();
+    EXPECT_TRUE(partial.contains(QStringLiteral("CODE"))) << partial.toStdString();
+    // In a full batch the warning is ORA-24345; the return code names the column.
+    const QString full = openFailure(QStringLiteral("select * from TRUNCATED_LATER"));
+    EXPECT_TRUE(full.startsWith(QStringLiteral("ORA-01406"))) << full.toStdString();
+    EXPECT_TRUE(full.contains(QStringLiteral("CODE"))) << full.toStdString();
+}
+
+TEST_F(OciDriver, QuotedNamesReachTablesOracleKnowsOnlyInQuotes) {
+    EXPECT_EQ(run(QStringLiteral("select * from \"Mixed Case\"")).valueByName(QStringLiteral("ID")),
+              TOracleValue::integer(5));
+    EXPECT_EQ(run(QStringLiteral("select * from \"O\"\"Brien\"")).valueByName(QStringLiteral("ID")),
+              TOracleValue::integer(6));
+    EXPECT_TRUE(openFailure(QStringLiteral("select * from \"mixed case\""))
+                    .startsWith(QStringLiteral("ORA-00942")));
+}
+
+TEST_F(OciDriver, ExtendedTextWiderThanOneBufferIsReadPiecewise) {
+    TOracleCursor& c = run(QStringLiteral("select * from WIDE_TEXT"));
+    const QString body = c.valueByName(QStringLiteral("BODY")).textValue();
+    EXPECT_EQ(body.size(), 8000 * 3 + 3);
+    EXPECT_TRUE(body.startsWith(QStringLiteral("中𝄞中𝄞")));
+    EXPECT_TRUE(body.endsWith(QStringLiteral("中𝄞END")));
+    const QString national = c.valueByName(QStringLiteral("NBODY")).textValue();
+    EXPECT_EQ(national.size(), 9000 * 2 + 3);
+    EXPECT_TRUE(national.endsWith(QStringLiteral("Ω中END")));
+    c.next();
+    EXPECT_TRUE(c.valueByName(QStringLiteral("BODY")).isNull());
+    EXPECT_TRUE(c.valueByName(QStringLiteral("NBODY")).isNull());
+    c.next();
+    EXPECT_EQ(c.valueByName(QStringLiteral("BODY")).textValue(), QStringLiteral("short"));
+    EXPECT_EQ(c.valueByName(QStringLiteral("NBODY")).textValue(), QStringLiteral("kurz ∑"));
+    c.next();
+    EXPECT_TRUE(c.atEnd());
+}
+
+TEST_F(OciDriver, ColumnsOfUnreadableTypesFailAloneWhenRead) {
+    TOracleCursor& c = run(QStringLiteral("select * from ODD_TYPES"));
+    ASSERT_EQ(c.columnCount(), 7);
+    EXPECT_EQ(valueFailure(c, "DOC"),
+              QStringLiteral("Column DOC has the Oracle type XMLTYPE, which cannot be read."));
+    EXPECT_EQ(valueFailure(c, "ADDR"),
+              QStringLiteral("Column ADDR has the Oracle type ADDRESS_T, which cannot be read."));
+    EXPECT_TRUE(valueFailure(c, "SCAN").contains(QStringLiteral("type BFILE")));
+    EXPECT_TRUE(valueFailure(c, "META").contains(QStringLiteral("type JSON")));
+    EXPECT_TRUE(valueFailure(c, "EMBEDDING").contains(QStringLiteral("type VECTOR")));
+    EXPECT_FALSE(c.isBlob(QStringLiteral("DOC")));
+    EXPECT_THROW(c.blobContent(QStringLiteral("DOC")), TOracleError);
+    EXPECT_EQ(c.valueByName(QStringLiteral("ID")), TOracleValue::integer(1));
+    EXPECT_EQ(c.valueByName(QStringLiteral("NOTE")).textValue(), QStringLiteral("first"));
+    c.next();
+    EXPECT_EQ(c.valueByName(QStringLiteral("NOTE")).textValue(), QStringLiteral("second"));
+    c.next();
+    EXPECT_TRUE(c.atEnd());
 }

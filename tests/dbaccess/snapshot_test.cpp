@@ -21,6 +21,7 @@ ContractSetup contractSetup() {
     s.service = QStringLiteral("sqlite:" FERROVANE_SAMPLE_SNAPSHOT);
     s.tables = {
         QStringLiteral("ARCHIVED_CUSTOMER_CONTACT_PREFERENCES_FOR_REGIONAL_MARKETING_CAMPAIGNS"),
+        QStringLiteral("CAMPAIGN_RESPONSES"),
         QStringLiteral("DEPARTMENTS"),
         QStringLiteral("EMPLOYEES"),
         QStringLiteral("EMPTY_ARCHIVE"),
@@ -28,9 +29,12 @@ ContractSetup contractSetup() {
         QStringLiteral("LEGACY_IMAGES"),
         QStringLiteral("LEGACY_NOTES"),
         QStringLiteral("LOB_SAMPLES"),
+        QStringLiteral("MEASUREMENTS"),
         QStringLiteral("MixedCase_Suppliers"),
         QStringLiteral("NUMBER_SAMPLES"),
+        QStringLiteral("O'NEILL_ACCOUNTS"),
         QStringLiteral("ORDER_LINES"),
+        QStringLiteral("Order Details"),
         QStringLiteral("TEXT_SAMPLES"),
     };
     s.rowsTable = QStringLiteral("LOB_SAMPLES");
@@ -118,7 +122,8 @@ TEST_F(Snapshot, ColumnDictionaryGivesTypesSizesAndNullsInColumnOrder) {
 TEST_F(Snapshot, ColumnDictionaryCoversEveryTypeOfTheTranslationTable) {
     QStringList seen;
     for (const QString& table : listOracleTables(source)) {
-        TOracleCursor& cursor = run(kColumnQuery.arg(table));
+        TOracleCursor& cursor =
+            run(kColumnQuery.arg(QString(table).replace(u'\'', QStringLiteral("''"))));
         for (; !cursor.atEnd(); cursor.next()) {
             const QString type = cursor.valueByName(QStringLiteral("DATA_TYPE")).toText();
             const qint64 length = cursor.valueByName(QStringLiteral("DATA_LENGTH")).integerValue();
@@ -161,7 +166,8 @@ TEST_F(Snapshot, EveryNullableColumnHoldsANullSomewhere) {
     // the typed conversion of its own type.
     for (const QString& table : listOracleTables(source)) {
         QStringList nullable;
-        TOracleCursor& columns = run(kColumnQuery.arg(table));
+        TOracleCursor& columns =
+            run(kColumnQuery.arg(QString(table).replace(u'\'', QStringLiteral("''"))));
         for (; !columns.atEnd(); columns.next())
             if (columns.valueByName(QStringLiteral("NULLABLE")).toText() == QLatin1String("Y"))
                 nullable << columns.valueByName(QStringLiteral("COLUMN_NAME")).toText();
@@ -317,4 +323,154 @@ TEST(SnapshotFile, MissingOrForeignFilesFailWithoutBeingTouched) {
     }
     EXPECT_EQ(QFileInfo(foreign).size(), size);
     EXPECT_FALSE(source.oracleconn.isOpen());
+}
+
+namespace {
+
+// A snapshot made by another tool: dictionary views over tables of its own,
+// a data table created in lower case, and names Oracle knows only in quotes.
+class HandMadeSnapshot : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("hand.sqlite"));
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+        const char* schema = R"sql(
+            create table dict_tables (tname);
+            create table dict_cols (tname, cname, dtype, dlen, dprec, dscale, nul, cid);
+            create table dict_idx (iname, tname, uniq);
+            create table dict_idxcols (iname, tname, cname, pos);
+            create view user_tables as select tname as table_name from dict_tables;
+            create view user_tab_columns as
+                select tname table_name, cname column_name, dtype data_type, dlen data_length,
+                       dprec data_precision, dscale data_scale, nul nullable, cid column_id
+                from dict_cols;
+            create view user_indexes as
+                select iname index_name, tname table_name, uniq uniqueness from dict_idx;
+            create view user_ind_columns as
+                select iname index_name, tname table_name, cname column_name, pos column_position
+                from dict_idxcols;
+
+            create table employees (emp_id, hired);
+            insert into employees values ('7', '2024-01-02 03:04:05');
+            create table "Mixed Case" (id, label);
+            insert into "Mixed Case" values (1, 'mixed');
+            create table "O'Brien" (id);
+            insert into "O'Brien" values (2);
+            create table "O""Brien" (id);
+            insert into "O""Brien" values (3);
+            create table "ORDER" (id);
+            insert into "ORDER" values (4);
+
+            insert into dict_tables values
+                ('EMPLOYEES'), ('Mixed Case'), ('O''Brien'), ('O"Brien'), ('ORDER');
+            insert into dict_cols values
+                ('EMPLOYEES', 'EMP_ID', 'NUMBER', 22, 9, 0, 'N', 1),
+                ('EMPLOYEES', 'HIRED', 'DATE', 7, null, null, 'Y', 2),
+                ('Mixed Case', 'ID', 'NUMBER', 22, null, null, 'N', 1),
+                ('Mixed Case', 'LABEL', 'VARCHAR2', 20, null, null, 'Y', 2),
+                ('O''Brien', 'ID', 'NUMBER', 22, null, null, 'N', 1),
+                ('O"Brien', 'ID', 'NUMBER', 22, null, null, 'N', 1),
+                ('ORDER', 'ID', 'NUMBER', 22, null, null, 'N', 1);
+            insert into dict_idx values ('PK_EMP', 'EMPLOYEES', 'UNIQUE');
+            insert into dict_idxcols values ('PK_EMP', 'EMPLOYEES', 'EMP_ID', 1);
+        )sql";
+        char* error = nullptr;
+        const int rc = sqlite3_exec(db, schema, nullptr, nullptr, &error);
+        EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+        openOracleConnection(source, QStringLiteral("sqlite:") + path, QString(), QString());
+    }
+
+    TOracleCursor& run(const QString& sql) {
+        TOracleCursor& cursor = source.oracledataset;
+        cursor.close();
+        cursor.setQuery(sql);
+        cursor.open();
+        cursor.first();
+        return cursor;
+    }
+
+    QString failure(const QString& sql) {
+        try {
+            run(sql);
+        } catch (const TOracleError& e) {
+            return e.message();
+        }
+        ADD_FAILURE() << "ran " << sql.toStdString();
+        return QString();
+    }
+
+    QTemporaryDir dir;
+    TOracleSource source;
+};
+
+}  // namespace
+
+TEST_F(HandMadeSnapshot, DictionaryViewsAnswerAsDictionaryTablesDo) {
+    TOracleCursor& columns = run(kColumnQuery.arg(QStringLiteral("EMPLOYEES")));
+    EXPECT_EQ(columns.columnName(0), QStringLiteral("TABLE_NAME"));
+    EXPECT_EQ(columns.columnName(3), QStringLiteral("DATA_LENGTH"));
+    EXPECT_EQ(columns.valueByName(QStringLiteral("column_name")), txt("EMP_ID"));
+    EXPECT_EQ(columns.valueByName(QStringLiteral("data_length")).kind(), Kind::Integer);
+    columns.next();
+    EXPECT_EQ(columns.valueByName(QStringLiteral("data_type")), txt("DATE"));
+    EXPECT_TRUE(columns.valueByName(QStringLiteral("data_precision")).isNull());
+
+    TOracleCursor& indexes = run(kIndexQuery.arg(QStringLiteral("EMPLOYEES")));
+    EXPECT_EQ(indexes.columnName(0), QStringLiteral("KEY_NAME"));
+    EXPECT_EQ(indexes.columnName(3), QStringLiteral("SEQ_IN_INDEX"));
+    EXPECT_EQ(indexes.valueByName(QStringLiteral("Seq_in_index")), num(1));
+    EXPECT_EQ(indexes.valueByName(QStringLiteral("Column_name")), txt("EMP_ID"));
+
+    EXPECT_EQ(listOracleTables(source),
+              (QStringList{QStringLiteral("EMPLOYEES"), QStringLiteral("Mixed Case"),
+                           QStringLiteral("O\"Brien"), QStringLiteral("O'Brien"),
+                           QStringLiteral("ORDER")}));
+}
+
+TEST_F(HandMadeSnapshot, ATableStoredInOtherLetterCaseKeepsItsTypes) {
+    for (const char* sql : {"select * from EMPLOYEES", "select * from employees"}) {
+        TOracleCursor& rows = run(QString::fromLatin1(sql));
+        EXPECT_EQ(rows.valueByName(QStringLiteral("EMP_ID")), num(7)) << sql;
+        EXPECT_EQ(rows.valueByName(QStringLiteral("HIRED")).kind(), Kind::DateTime) << sql;
+    }
+    // Quoted, the name is taken as written, and Oracle has no table "employees".
+    EXPECT_EQ(failure(QStringLiteral("select * from \"employees\"")),
+              QStringLiteral("ORA-00942: table or view does not exist"));
+}
+
+TEST_F(HandMadeSnapshot, QuotedNamesAreCaseSensitiveAndMayHoldQuotes) {
+    EXPECT_EQ(
+        run(QStringLiteral("select * from \"Mixed Case\"")).valueByName(QStringLiteral("LABEL")),
+        txt("mixed"));
+    EXPECT_EQ(failure(QStringLiteral("select * from \"mixed case\"")),
+              QStringLiteral("ORA-00942: table or view does not exist"));
+    EXPECT_EQ(run(QStringLiteral("select * from \"O\"\"Brien\"")).valueByName(QStringLiteral("ID")),
+              num(3));
+    EXPECT_EQ(run(QStringLiteral("select * from \"O'Brien\"")).valueByName(QStringLiteral("ID")),
+              num(2));
+    EXPECT_EQ(run(QStringLiteral("select * from \"ORDER\"")).valueByName(QStringLiteral("ID")),
+              num(4));
+    TOracleCursor& columns = run(kColumnQuery.arg(QStringLiteral("O''Brien")));
+    EXPECT_EQ(columns.valueByName(QStringLiteral("TABLE_NAME")), txt("O'Brien"));
+    columns.next();
+    EXPECT_TRUE(columns.atEnd());
+}
+
+TEST_F(HandMadeSnapshot, FailuresCarryOraclesCodeAndText) {
+    EXPECT_EQ(failure(QStringLiteral("select * from NO_SUCH_TABLE")),
+              QStringLiteral("ORA-00942: table or view does not exist"));
+    EXPECT_EQ(failure(QStringLiteral("select * from ORDER")),
+              QStringLiteral("ORA-00903: invalid table name"));
+    EXPECT_EQ(failure(QStringLiteral("select * from O\"Brien")),
+              QStringLiteral("ORA-01740: missing double quote in identifier"));
+    EXPECT_EQ(failure(kColumnQuery.arg(QStringLiteral("O'Brien"))),
+              QStringLiteral("ORA-01756: quoted string not properly terminated"));
+    EXPECT_EQ(failure(QStringLiteral("delete from \"Mixed Case\"")),
+              QStringLiteral("ORA-01031: insufficient privileges"));
+    EXPECT_EQ(failure(QStringLiteral("select nope from EMPLOYEES")),
+              QStringLiteral("ORA-00904: \"NOPE\": invalid identifier"));
 }

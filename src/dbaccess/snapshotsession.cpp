@@ -191,6 +191,17 @@ private:
         return QString::fromUtf8(data, sqlite3_column_bytes(statement_, i));
     }
 
+    // The text as SQLite holds it, UTF-8, without decoding it.
+    QByteArray utf8Of(int i) const {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(statement_, i));
+        return QByteArray(data, sqlite3_column_bytes(statement_, i));
+    }
+
+    std::string_view viewOf(int i) const {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(statement_, i));
+        return std::string_view(data, static_cast<size_t>(sqlite3_column_bytes(statement_, i)));
+    }
+
     QByteArray bytesOf(int i) const {
         const auto* data = static_cast<const char*>(sqlite3_column_blob(statement_, i));
         return QByteArray(data, sqlite3_column_bytes(statement_, i));
@@ -211,7 +222,7 @@ private:
                 if (storage == SQLITE_FLOAT)
                     return TOracleValue::real(sqlite3_column_double(statement_, i));
                 if (storage == SQLITE_BLOB) return TOracleValue::bytes(bytesOf(i));
-                return TOracleValue::text(textOf(i));
+                return TOracleValue::utf8Text(utf8Of(i));
             case ValueType::Number: {
                 if (storage == SQLITE_INTEGER)
                     return TOracleValue::integer(sqlite3_column_int64(statement_, i));
@@ -240,14 +251,14 @@ private:
                 badValue(i, QStringLiteral("a number"));
             }
             case ValueType::Text: {
-                QString text = textOf(i);
-                return text.isEmpty() ? TOracleValue() : TOracleValue::text(std::move(text));
+                QByteArray text = utf8Of(i);
+                return text.isEmpty() ? TOracleValue() : TOracleValue::utf8Text(std::move(text));
             }
             case ValueType::LargeText:
-                return TOracleValue::text(textOf(i));
+                return TOracleValue::utf8Text(utf8Of(i));
             case ValueType::DateTime:
                 if (storage == SQLITE_TEXT) {
-                    if (auto dt = TOracleDateTime::fromText(textOf(i)))
+                    if (auto dt = TOracleDateTime::fromText(viewOf(i)))
                         return TOracleValue::dateTime(*dt);
                 }
                 badValue(i, QStringLiteral("a date-time"));
@@ -263,7 +274,7 @@ private:
                 if (storage == SQLITE_FLOAT)
                     return TOracleValue::real(sqlite3_column_double(statement_, i));
                 if (storage == SQLITE_BLOB) return TOracleValue::bytes(bytesOf(i));
-                return textOf(i).isEmpty() ? TOracleValue() : TOracleValue::text(textOf(i));
+                return textOf(i).isEmpty() ? TOracleValue() : TOracleValue::utf8Text(utf8Of(i));
         }
         return TOracleValue();
     }

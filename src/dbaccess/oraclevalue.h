@@ -79,7 +79,7 @@ public:
     }
 
     // Raw access, valid only for the matching kind.
-    QString textValue() const;                            // Text and Decimal
+    QString textValue() const;                              // Text and Decimal
     const QByteArray& utf8Value() const { return bytes_; }  // Text
     qint64 integerValue() const { return integer_; }
     double doubleValue() const { return double_; }
@@ -106,7 +106,7 @@ private:
     qint64 integer_ = 0;
     double double_ = 0;
     TOracleDateTime dateTime_;
-    QString text_;     // Decimal
+    QString text_;      // Decimal
     QByteArray bytes_;  // Bytes, and Text in UTF-8
 };
 

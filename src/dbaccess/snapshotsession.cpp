@@ -260,7 +260,8 @@ private:
             std::unique_ptr<Batch> batch;
             {
                 std::unique_lock guard(queueLock_);
-                queueChanged_.wait(guard, [&] { return stopping_ || ready_.size() < kBatchesAhead; });
+                queueChanged_.wait(guard,
+                                   [&] { return stopping_ || ready_.size() < kBatchesAhead; });
                 if (stopping_) return;
                 if (!spare_.empty()) {
                     batch = std::move(spare_.back());

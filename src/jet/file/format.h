@@ -1,9 +1,10 @@
 #pragma once
 
-// Every offset and size that differs between Jet 3 (Access 95/97, 2048-byte
-// pages) and Jet 4 (Access 2000, 4096-byte pages), in one record chosen when
-// a file is opened. Code that reads or writes pages takes its positions from
-// here instead of testing the version.
+// Every fact that differs between Jet 3 (Access 95/97, 2048-byte pages) and
+// Jet 4 (Access 2000, 4096-byte pages): offsets and sizes, and the few values
+// a writer puts down differently. One record per version, chosen when a file
+// is opened; code that reads or writes pages asks it instead of testing the
+// version (format.cpp lists both records side by side).
 
 #include <cstddef>
 #include <cstdint>
@@ -54,7 +55,7 @@ public:
     std::size_t rowVarOffsetSize;    // 1 / 2: variable offsets, the var count, the end offset
     bool rowJumpTable;               // Jet 3: one byte per 256-byte stretch of the row
 
-    // Table definition (TDEF) pages (layout in tdef_builder.h); positions
+    // Table definition (TDEF) pages (layout in tdef_reader.h); positions
     // inside the assembled definition (first page whole, continuation pages
     // from byte 8 on).
     bool tdefPageFreeSpace;    // bytes 2-3 of a page: Jet 3 "VC", Jet 4 its free bytes less 8

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <set>
 
+#include "jet/error.h"
 #include "jet/file/bytes.h"
 #include "jet/file/datapage.h"
-#include "jet/error.h"
 #include "jet/values/text.h"
 
 namespace jet {
@@ -40,6 +40,51 @@ std::string readName(Cursor& c, const Format& f, std::uint16_t codePage, const c
     const std::uint8_t* p = c.take(n, what);
     if (f.unicodeNames) return decodeJet4Text({p, n});
     return decodeCodePage({p, n}, codePage);
+}
+
+ColumnDef readColumn(const Format& f, const std::uint8_t* e) {
+    ColumnDef col;
+    col.type = static_cast<ColumnType>(e[0]);
+    col.number = bytes::le16(e + f.columnNumber);
+    col.varIndex = bytes::le16(e + f.columnVarIndex);
+    col.flags = e[f.columnFlags];
+    if (f.columnExtraFlags) col.extraFlags = e[f.columnExtraFlags];
+    col.fixedOffset = bytes::le16(e + f.columnFixedOffset);
+    col.length = bytes::le16(e + f.columnLength);
+    if (col.type == ColumnType::Numeric) {
+        col.precision = e[f.columnPrecision];
+        col.scale = e[f.columnScale];
+    }
+    if (col.type == ColumnType::Text || col.type == ColumnType::Memo) {
+        col.sortOrder = bytes::le16(e + f.columnSortOrder);
+        if (f.columnCodePage) col.codePage = bytes::le16(e + f.columnCodePage);
+    }
+    return col;
+}
+
+void readPhysicalIndex(const Format& f, const std::uint8_t* e, PhysicalIndex& pi) {
+    for (int k = 0; k < 10; ++k) {
+        const std::uint8_t* pair = e + f.physicalIndexColumns + 3 * k;
+        const std::uint16_t number = bytes::le16(pair);
+        if (number == 0xFFFF) continue;
+        pi.columns.push_back({number, (pair[2] & 0x01) != 0});
+    }
+    pi.usageMap = bytes::le32(e + f.physicalIndexUsageMap);
+    pi.rootPage = bytes::le32(e + f.physicalIndexRootPage);
+    pi.flags = e[f.physicalIndexFlags];
+}
+
+LogicalIndex readLogicalIndex(const Format& f, const std::uint8_t* e) {
+    LogicalIndex li;
+    li.number = static_cast<int>(bytes::le32(e + f.logicalIndexNumber));
+    li.physicalIndex = static_cast<int>(bytes::le32(e + f.logicalIndexPhysical));
+    li.relatedTableType = e[f.logicalIndexRelTableType];
+    li.relatedIndex = static_cast<std::int32_t>(bytes::le32(e + f.logicalIndexRelIndex));
+    li.relatedTablePage = bytes::le32(e + f.logicalIndexRelTablePage);
+    li.cascadeUpdates = e[f.logicalIndexCascadeUpd];
+    li.cascadeDeletes = e[f.logicalIndexCascadeDel];
+    li.kind = e[f.logicalIndexType];
+    return li;
 }
 
 }  // namespace
@@ -99,50 +144,16 @@ TableDef parseTableDef(std::span<const std::uint8_t> all, const Format& f, std::
     }
 
     t.columns.resize(columnCount);
-    for (auto& col : t.columns) {
-        const std::uint8_t* e = c.take(f.columnEntrySize, "column descriptors");
-        col.type = static_cast<ColumnType>(e[0]);
-        col.number = bytes::le16(e + f.columnNumber);
-        col.varIndex = bytes::le16(e + f.columnVarIndex);
-        col.flags = e[f.columnFlags];
-        if (f.columnExtraFlags) col.extraFlags = e[f.columnExtraFlags];
-        col.fixedOffset = bytes::le16(e + f.columnFixedOffset);
-        col.length = bytes::le16(e + f.columnLength);
-        if (col.type == ColumnType::Numeric) {
-            col.precision = e[f.columnPrecision];
-            col.scale = e[f.columnScale];
-        }
-        if (col.type == ColumnType::Text || col.type == ColumnType::Memo) {
-            col.sortOrder = bytes::le16(e + f.columnSortOrder);
-            if (f.columnCodePage) col.codePage = bytes::le16(e + f.columnCodePage);
-        }
-    }
+    for (auto& col : t.columns)
+        col = readColumn(f, c.take(f.columnEntrySize, "column descriptors"));
     for (auto& col : t.columns) col.name = readName(c, f, codePage, "column names");
 
-    for (auto& pi : t.physicalIndexes) {
-        const std::uint8_t* e = c.take(f.physicalIndexEntrySize, "index definitions");
-        for (int k = 0; k < 10; ++k) {
-            const std::uint8_t* pair = e + f.physicalIndexColumns + 3 * k;
-            const std::uint16_t number = bytes::le16(pair);
-            if (number == 0xFFFF) continue;
-            pi.columns.push_back({number, (pair[2] & 0x01) != 0});
-        }
-        pi.usageMap = bytes::le32(e + f.physicalIndexUsageMap);
-        pi.rootPage = bytes::le32(e + f.physicalIndexRootPage);
-        pi.flags = e[f.physicalIndexFlags];
-    }
+    for (auto& pi : t.physicalIndexes)
+        readPhysicalIndex(f, c.take(f.physicalIndexEntrySize, "index definitions"), pi);
 
     for (std::uint32_t i = 0; i < logicalCount; ++i) {
-        const std::uint8_t* e = c.take(f.logicalIndexEntrySize, "logical index definitions");
-        LogicalIndex li;
-        li.number = static_cast<int>(bytes::le32(e + f.logicalIndexNumber));
-        li.physicalIndex = static_cast<int>(bytes::le32(e + f.logicalIndexPhysical));
-        li.relatedTableType = e[f.logicalIndexRelTableType];
-        li.relatedIndex = static_cast<std::int32_t>(bytes::le32(e + f.logicalIndexRelIndex));
-        li.relatedTablePage = bytes::le32(e + f.logicalIndexRelTablePage);
-        li.cascadeUpdates = e[f.logicalIndexCascadeUpd];
-        li.cascadeDeletes = e[f.logicalIndexCascadeDel];
-        li.kind = e[f.logicalIndexType];
+        const LogicalIndex li =
+            readLogicalIndex(f, c.take(f.logicalIndexEntrySize, "logical index definitions"));
         if (li.physicalIndex < 0 || static_cast<std::uint32_t>(li.physicalIndex) >= physicalCount)
             throw Error(Error::Kind::Corrupt,
                         "index " + std::to_string(i) + " refers to a missing physical index");

@@ -108,10 +108,6 @@ private:
 // table's current data page, writes long values, keeps the counters in the
 // definition and the indexes up to date. Holds no page pointers between
 // rows, so it survives commits and rollbacks.
-bool isPlainAscii(const std::string& s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return c > 0; });
-}
-
 class Appender {
 public:
     Appender(Database::Impl& impl, std::shared_ptr<const TableDef> def)
@@ -250,10 +246,9 @@ private:
                 keyRow_[i] = v;
                 continue;
             }
-            // Plain ASCII text is stored exactly as given: no decoding, and
-            // the copy reuses the slot's buffer.
-            if (i < given.size() && given[i].is<std::string>() &&
-                isPlainAscii(given[i].as<std::string>())) {
+            // Text given as text is stored as exactly that text (or refused):
+            // it keys as given, and the stored bytes are not decoded back.
+            if (i < given.size() && given[i].is<std::string>()) {
                 keyRow_[i] = given[i];
                 continue;
             }

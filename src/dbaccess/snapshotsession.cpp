@@ -209,7 +209,9 @@ public:
             if (taking_ && taken_ < taking_->rows) {
                 const size_t width = types_.size();
                 TOracleValue* values = taking_->values.data() + taken_ * width;
-                for (size_t i = 0; i < width; ++i) row[i] = std::move(values[i]);
+                // Swapped, not moved: the previous row goes back with the
+                // batch and is freed by the reader that allocated it.
+                for (size_t i = 0; i < width; ++i) std::swap(row[i], values[i]);
                 ++taken_;
                 return true;
             }

@@ -8,7 +8,8 @@
 // Each phase runs in a child process of its own, so that its peak memory is
 // its own. Reports seconds, rows per second, peak memory and the ratio.
 //
-//   conversion_bench [N] [SNAPSHOT]   (the snapshot is made when missing)
+//   conversion_bench [N] [SNAPSHOT] [MDB]   (the snapshot is made when missing;
+//                                            the file is kept when MDB is named)
 
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -205,7 +206,9 @@ int main(int argc, char** argv) {
         if (!makeSnapshot(snapshot, n)) return 1;
     }
     QTemporaryDir dir;
-    const std::string file = dir.filePath(QStringLiteral("bench.mdb")).toStdString();
+    const std::string file =
+        argc > 3 ? argv[3] : dir.filePath(QStringLiteral("bench.mdb")).toStdString();
+    if (argc > 3) std::filesystem::remove(file);
 
     const Phase read = inChild([&] { return readAlone(snapshot); });
     const Phase conversion = inChild([&] { return convert(snapshot, file); });

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/jet/sortorder_tables.cpp: the per-character sort codes of the two
+"""Writes src/jet/values/sortorder_tables.cpp: the per-character sort codes of the two
 "General" orders (Jet 4 LCID 1033 version 0, Jet 3 "General"), in our own
 run-length form.
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "jet/sql.h"
+#include "jet/sql/sql.h"
 
 namespace dbaccess {
 namespace {
@@ -379,7 +379,11 @@ jet::Value toJetValue(const TOracleValue& value) {
     switch (value.kind()) {
         case TOracleValue::Kind::Null:
             return {};
-        case TOracleValue::Kind::Text:
+        case TOracleValue::Kind::Text: {
+            // The source's UTF-8 as it came: the writer converts it once, into the page.
+            const QByteArray& utf8 = value.utf8Value();
+            return jet::Value(std::string(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+        }
         case TOracleValue::Kind::Decimal:
             return jet::Value(value.textValue().toStdString());
         case TOracleValue::Kind::Integer:

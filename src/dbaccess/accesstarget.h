@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "dbaccess/oraclevalue.h"
-#include "jet/convert.h"
+#include "jet/values/convert.h"
 #include "jet/database.h"
 #include "jet/error.h"
 

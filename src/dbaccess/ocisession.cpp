@@ -537,7 +537,7 @@ TOracleValue OciResult::cell(Column& c, size_t r) {
         if (c.longIndicator == kNullIndicator) return TOracleValue();
         c.longValue.resize(qsizetype(c.longUsed + c.longPiece));
         if (c.form == Form::LongRaw) return TOracleValue::bytes(c.longValue);
-        return TOracleValue::text(QString::fromUtf8(c.longValue));
+        return TOracleValue::utf8Text(c.longValue);
     }
     if (c.indicators[r] == kNullIndicator) return TOracleValue();
     const char* data = c.data.data() + size_t(c.width) * r;
@@ -608,7 +608,7 @@ TOracleValue OciResult::cell(Column& c, size_t r) {
         case Form::Blob:
             return readLob(c, r);
         default:
-            return TOracleValue::text(QString::fromUtf8(data, length));
+            return TOracleValue::utf8Text(QByteArray(data, length));
     }
 }
 
@@ -645,7 +645,7 @@ TOracleValue OciResult::readLob(Column& c, size_t r) {
         }
     }
     if (c.form == Form::Blob) return TOracleValue::bytes(content);
-    return TOracleValue::text(QString::fromUtf8(content));
+    return TOracleValue::utf8Text(content);
 }
 
 }  // namespace

@@ -178,8 +178,12 @@ QString TOracleDateTime::toText() const {
 
 std::optional<TOracleDateTime> TOracleDateTime::fromText(QStringView text) {
     const QByteArray latin = text.toLatin1();
-    const char* p = latin.constData();
-    const char* const end = p + latin.size();
+    return fromText(std::string_view(latin.constData(), static_cast<std::size_t>(latin.size())));
+}
+
+std::optional<TOracleDateTime> TOracleDateTime::fromText(std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
     auto number = [&](int width, int& out) {
         if (end - p < width) return false;
         out = 0;
@@ -235,11 +239,20 @@ std::optional<TOracleDateTime> TOracleDateTime::fromText(QStringView text) {
     return v;
 }
 
-TOracleValue TOracleValue::text(QString value) {
+TOracleValue TOracleValue::text(const QString& value) { return utf8Text(value.toUtf8()); }
+
+TOracleValue TOracleValue::utf8Text(QByteArray utf8) {
+    // Malformed sequences become U+FFFD here, as decoding would have made them.
+    if (!utf8.isValidUtf8()) utf8 = QString::fromUtf8(utf8).toUtf8();
     TOracleValue v;
     v.kind_ = Kind::Text;
-    v.text_ = std::move(value);
+    v.bytes_ = std::move(utf8);
     return v;
+}
+
+QString TOracleValue::textValue() const {
+    if (kind_ == Kind::Text) return QString::fromUtf8(bytes_);
+    return text_;
 }
 
 TOracleValue TOracleValue::integer(qint64 value) {
@@ -318,7 +331,7 @@ QString TOracleValue::toText() const {
             return QString();
         case Kind::Text:
         case Kind::Decimal:
-            return text_;
+            return textValue();
         case Kind::Integer:
             return QString::number(integer_);
         case Kind::Double:
@@ -338,7 +351,7 @@ QVariant TOracleValue::toVariant() const {
             return QVariant();
         case Kind::Text:
         case Kind::Decimal:
-            return text_;
+            return textValue();
         case Kind::Integer:
             return integer_;
         case Kind::Double:

@@ -3,6 +3,8 @@
 // One value read from the Oracle side: Null, text, a number (integer, double
 // or exact decimal text), a date-time or bytes. Built to be read in tight loops:
 // no heap work for Null, numbers and date-times, and accessors return references.
+// Text keeps the UTF-8 bytes the source delivered, so that on its way to a page
+// it is converted only once, into the file's encoding.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -11,6 +13,7 @@
 #include <compare>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace dbaccess {
 
@@ -39,6 +42,8 @@ struct TOracleDateTime {
     // Accepts the form toText() writes ('T' is also accepted between date and time,
     // and the time may be left out). Returns nothing for anything else.
     static std::optional<TOracleDateTime> fromText(QStringView text);
+    // The same from UTF-8 bytes (any byte beyond ASCII fails).
+    static std::optional<TOracleDateTime> fromText(std::string_view text);
 
     friend bool operator==(const TOracleDateTime&, const TOracleDateTime&) = default;
 };
@@ -56,7 +61,8 @@ public:
     };
 
     TOracleValue() = default;
-    static TOracleValue text(QString value);
+    static TOracleValue text(const QString& value);
+    static TOracleValue utf8Text(QByteArray utf8);  // as the source delivered it
     static TOracleValue integer(qint64 value);
     static TOracleValue real(double value);
     static TOracleValue decimal(QString digits);  // already in canonical form
@@ -73,7 +79,8 @@ public:
     }
 
     // Raw access, valid only for the matching kind.
-    const QString& textValue() const { return text_; }  // Text and Decimal
+    QString textValue() const;                              // Text and Decimal
+    const QByteArray& utf8Value() const { return bytes_; }  // Text
     qint64 integerValue() const { return integer_; }
     double doubleValue() const { return double_; }
     const TOracleDateTime& dateTimeValue() const { return dateTime_; }
@@ -99,8 +106,8 @@ private:
     qint64 integer_ = 0;
     double double_ = 0;
     TOracleDateTime dateTime_;
-    QString text_;
-    QByteArray bytes_;
+    QString text_;      // Decimal
+    QByteArray bytes_;  // Bytes, and Text in UTF-8
 };
 
 // Shortest decimal text that reads back as the same double ("0.1", "1e+30").

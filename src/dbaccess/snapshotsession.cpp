@@ -12,7 +12,12 @@
 #include <QHash>
 #include <QSet>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 #include "dbaccess/oracledriver.h"
 #include "dbaccess/oraclelexer.h"
@@ -143,9 +148,9 @@ class SnapshotSession;
 
 class SnapshotResult final : public OracleResult {
 public:
-    SnapshotResult(std::shared_ptr<sqlite3> db, sqlite3_stmt* statement,
-                   const SnapshotCatalog& catalog)
-        : db_(std::move(db)), statement_(statement) {
+    SnapshotResult(std::shared_ptr<sqlite3> db, std::shared_ptr<std::mutex> lock,
+                   sqlite3_stmt* statement, const SnapshotCatalog& catalog)
+        : db_(std::move(db)), lock_(std::move(lock)), statement_(statement) {
         const int count = sqlite3_column_count(statement_);
         for (int i = 0; i < count; ++i) {
             QString name = QString::fromUtf8(sqlite3_column_name(statement_, i));
@@ -173,11 +178,76 @@ public:
         }
     }
 
-    ~SnapshotResult() override { sqlite3_finalize(statement_); }
+    ~SnapshotResult() override {
+        if (reader_.joinable()) {
+            {
+                std::lock_guard guard(queueLock_);
+                stopping_ = true;
+            }
+            queueChanged_.notify_all();
+            reader_.join();
+        }
+        std::lock_guard guard(*lock_);
+        sqlite3_finalize(statement_);
+    }
 
     const std::vector<TOracleColumn>& columns() const override { return columns_; }
 
+    // Long results are read ahead on a thread of their own, a few batches at
+    // most, so that the caller's work on one row overlaps the reading of the
+    // next; rows, values and failures arrive in the same order as without.
     bool fetch(std::vector<TOracleValue>& row) override {
+        if (!reader_.joinable() && !taking_) {
+            if (readerStarted_ || ++fetched_ <= kRowsBeforeReadAhead) {
+                std::lock_guard guard(*lock_);
+                return fetchNow(row);
+            }
+            readerStarted_ = true;
+            reader_ = std::thread([this] { readAhead(); });
+        }
+        for (;;) {
+            if (taking_ && taken_ < taking_->rows) {
+                const size_t width = types_.size();
+                TOracleValue* values = taking_->values.data() + taken_ * width;
+                // Swapped, not moved: the previous row goes back with the
+                // batch and is freed by the reader that allocated it.
+                for (size_t i = 0; i < width; ++i) std::swap(row[i], values[i]);
+                ++taken_;
+                return true;
+            }
+            if (taking_ && taking_->last) {
+                // The reader has ended: its end or failure is reported, and
+                // any later call reads on here.
+                const std::exception_ptr failure = taking_->failure;
+                taking_.reset();
+                if (failure) std::rethrow_exception(failure);
+                return false;
+            }
+            std::unique_lock guard(queueLock_);
+            if (taking_) spare_.push_back(std::move(taking_));
+            queueChanged_.wait(guard, [&] { return !ready_.empty(); });
+            taking_ = std::move(ready_.front());
+            ready_.pop_front();
+            taken_ = 0;
+            guard.unlock();
+            queueChanged_.notify_all();
+            if (taking_->last) reader_.join();
+        }
+    }
+
+private:
+    static constexpr long kRowsBeforeReadAhead = 1000;  // dictionary queries never start one
+    static constexpr size_t kBatchRows = 128;
+    static constexpr size_t kBatchesAhead = 4;
+
+    struct Batch {
+        std::vector<TOracleValue> values;  // rows * width
+        size_t rows = 0;
+        bool last = false;  // the result ends after these rows (failure set: with it)
+        std::exception_ptr failure;
+    };
+
+    bool fetchNow(std::vector<TOracleValue>& row) {
         const int rc = sqlite3_step(statement_);
         if (rc == SQLITE_DONE) return false;
         if (rc != SQLITE_ROW) throw TOracleError(oracleMessage(db_.get()));
@@ -185,10 +255,63 @@ public:
         return true;
     }
 
-private:
+    void readAhead() {
+        const size_t width = types_.size();
+        std::vector<TOracleValue> row(width);
+        for (;;) {
+            std::unique_ptr<Batch> batch;
+            {
+                std::unique_lock guard(queueLock_);
+                queueChanged_.wait(guard,
+                                   [&] { return stopping_ || ready_.size() < kBatchesAhead; });
+                if (stopping_) return;
+                if (!spare_.empty()) {
+                    batch = std::move(spare_.back());
+                    spare_.pop_back();
+                }
+            }
+            if (!batch) batch = std::make_unique<Batch>();
+            batch->values.resize(kBatchRows * width);
+            batch->rows = 0;
+            try {
+                std::lock_guard guard(*lock_);
+                while (batch->rows < kBatchRows) {
+                    if (!fetchNow(row)) {
+                        batch->last = true;
+                        break;
+                    }
+                    TOracleValue* values = batch->values.data() + batch->rows * width;
+                    for (size_t i = 0; i < width; ++i) values[i] = std::move(row[i]);
+                    ++batch->rows;
+                }
+            } catch (...) {
+                batch->failure = std::current_exception();
+                batch->last = true;
+            }
+            const bool last = batch->last;
+            {
+                std::lock_guard guard(queueLock_);
+                ready_.push_back(std::move(batch));
+            }
+            queueChanged_.notify_all();
+            if (last) return;
+        }
+    }
+
     QString textOf(int i) const {
         const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(statement_, i));
         return QString::fromUtf8(data, sqlite3_column_bytes(statement_, i));
+    }
+
+    // The text as SQLite holds it, UTF-8, without decoding it.
+    QByteArray utf8Of(int i) const {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(statement_, i));
+        return QByteArray(data, sqlite3_column_bytes(statement_, i));
+    }
+
+    std::string_view viewOf(int i) const {
+        const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(statement_, i));
+        return std::string_view(data, static_cast<size_t>(sqlite3_column_bytes(statement_, i)));
     }
 
     QByteArray bytesOf(int i) const {
@@ -211,7 +334,7 @@ private:
                 if (storage == SQLITE_FLOAT)
                     return TOracleValue::real(sqlite3_column_double(statement_, i));
                 if (storage == SQLITE_BLOB) return TOracleValue::bytes(bytesOf(i));
-                return TOracleValue::text(textOf(i));
+                return TOracleValue::utf8Text(utf8Of(i));
             case ValueType::Number: {
                 if (storage == SQLITE_INTEGER)
                     return TOracleValue::integer(sqlite3_column_int64(statement_, i));
@@ -240,14 +363,14 @@ private:
                 badValue(i, QStringLiteral("a number"));
             }
             case ValueType::Text: {
-                QString text = textOf(i);
-                return text.isEmpty() ? TOracleValue() : TOracleValue::text(std::move(text));
+                QByteArray text = utf8Of(i);
+                return text.isEmpty() ? TOracleValue() : TOracleValue::utf8Text(std::move(text));
             }
             case ValueType::LargeText:
-                return TOracleValue::text(textOf(i));
+                return TOracleValue::utf8Text(utf8Of(i));
             case ValueType::DateTime:
                 if (storage == SQLITE_TEXT) {
-                    if (auto dt = TOracleDateTime::fromText(textOf(i)))
+                    if (auto dt = TOracleDateTime::fromText(viewOf(i)))
                         return TOracleValue::dateTime(*dt);
                 }
                 badValue(i, QStringLiteral("a date-time"));
@@ -263,15 +386,27 @@ private:
                 if (storage == SQLITE_FLOAT)
                     return TOracleValue::real(sqlite3_column_double(statement_, i));
                 if (storage == SQLITE_BLOB) return TOracleValue::bytes(bytesOf(i));
-                return textOf(i).isEmpty() ? TOracleValue() : TOracleValue::text(textOf(i));
+                return textOf(i).isEmpty() ? TOracleValue() : TOracleValue::utf8Text(utf8Of(i));
         }
         return TOracleValue();
     }
 
     std::shared_ptr<sqlite3> db_;
+    std::shared_ptr<std::mutex> lock_;  // the connection's: one thread at a time
     sqlite3_stmt* statement_;
     std::vector<TOracleColumn> columns_;
     std::vector<ValueType> types_;
+
+    long fetched_ = 0;
+    bool readerStarted_ = false;
+    std::thread reader_;
+    std::mutex queueLock_;
+    std::condition_variable queueChanged_;
+    bool stopping_ = false;
+    std::deque<std::unique_ptr<Batch>> ready_;
+    std::vector<std::unique_ptr<Batch>> spare_;
+    std::unique_ptr<Batch> taking_;
+    size_t taken_ = 0;
 };
 
 // SQLite finds tables whatever the letter case of the name in the query; Oracle
@@ -323,6 +458,7 @@ public:
     }
 
     std::unique_ptr<OracleResult> query(const QString& sql) override {
+        std::lock_guard guard(*lock_);
         const OracleLexResult lexed = lexOracleSql(sql);
         if (!lexed.error.isEmpty()) throw TOracleError(lexed.error);
         const QByteArray text = sql.toUtf8();
@@ -343,7 +479,7 @@ public:
             sqlite3_finalize(statement);
             throw TOracleError(QStringLiteral("ORA-01031: insufficient privileges"));
         }
-        return std::make_unique<SnapshotResult>(db_, statement, catalog_);
+        return std::make_unique<SnapshotResult>(db_, lock_, statement, catalog_);
     }
 
 private:
@@ -394,6 +530,9 @@ private:
     }
 
     std::shared_ptr<sqlite3> db_;
+    // Results read ahead on threads of their own; the connection is opened
+    // without SQLite's mutex, so its users take this one.
+    std::shared_ptr<std::mutex> lock_ = std::make_shared<std::mutex>();
     SnapshotCatalog catalog_;
 };
 

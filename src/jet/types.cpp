@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "jet/text.h"
+#include "jet/values/calendar.h"
+#include "jet/values/text.h"
 
 namespace jet {
 
@@ -46,10 +47,6 @@ bool isLongValue(ColumnType type) { return type == ColumnType::Memo || type == C
 
 bool isVariableLength(ColumnType type) {
     return type == ColumnType::Text || type == ColumnType::Binary || isLongValue(type);
-}
-
-bool isIndexable(ColumnType type, Version version) {
-    return type == ColumnType::Memo ? version == Version::Jet4 : !isLongValue(type);
 }
 
 std::uint16_t fixedDataSize(ColumnType type) {
@@ -94,39 +91,9 @@ int TableDef::variableColumnCount() const {
     return static_cast<int>(columns.size()) - fixedColumnCount();
 }
 
-// Calendar arithmetic on day numbers counted from 1970-01-01 (proleptic
-// Gregorian), after H. Hinnant's public-domain algorithms.
-namespace {
-
-constexpr long long kEpochShift = 25569;  // 1899-12-30 .. 1970-01-01
-
-long long daysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-void civilFromDays(long long z, int& year, int& month, int& day) {
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long y = static_cast<long long>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(y + (month <= 2));
-}
-
-}  // namespace
-
 DateTime DateTime::fromParts(int year, int month, int day, int hour, int minute, double second) {
-    const long long dayNumber =
-        daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kEpochShift;
+    const std::int64_t dayNumber =
+        calendar::daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
     const double time = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
     // Before the epoch the day counts backwards but the time still forwards.
     const double days = dayNumber >= 0 ? static_cast<double>(dayNumber) + time
@@ -144,7 +111,7 @@ DateTime::Parts DateTime::parts() const {
         ms -= 86400000LL;
         dayNumber += 1;
     }
-    civilFromDays(dayNumber - kEpochShift, p.year, p.month, p.day);
+    calendar::civilFromDays(dayNumber, p.year, p.month, p.day);
     p.hour = static_cast<int>(ms / 3600000);
     p.minute = static_cast<int>(ms / 60000 % 60);
     p.second = static_cast<double>(ms % 60000) / 1000.0;

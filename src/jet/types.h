@@ -36,8 +36,6 @@ enum class ColumnType : std::uint8_t {
 const char* columnTypeName(ColumnType type);
 bool isLongValue(ColumnType type);      // Memo, OLE
 bool isVariableLength(ColumnType type); // Text, Binary, Memo, OLE
-// Everything but OLE; Memo only in Jet 4 (Access 97 cannot index it).
-bool isIndexable(ColumnType type, Version version);
 // Bytes a value takes in a row's fixed area: 0 for Yes/No (the value is its
 // null-mask bit) and for the variable-length types.
 std::uint16_t fixedDataSize(ColumnType type);

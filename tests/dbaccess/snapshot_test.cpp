@@ -474,3 +474,98 @@ TEST_F(HandMadeSnapshot, FailuresCarryOraclesCodeAndText) {
     EXPECT_EQ(failure(QStringLiteral("select nope from EMPLOYEES")),
               QStringLiteral("ORA-00904: \"NOPE\": invalid identifier"));
 }
+
+namespace {
+
+// A table long enough to be read ahead: 5000 rows numbered in order, the text
+// of each in UTF-8 (one not sound), and row 3001 holding a date that is none.
+class LongSnapshot : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("long.sqlite"));
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+        const char* schema = R"sql(
+            create table user_tables (table_name);
+            create table user_tab_columns (table_name, column_name, data_type, data_length,
+                data_precision, data_scale, nullable, column_id);
+            create table user_indexes (index_name, table_name, uniqueness);
+            create table user_ind_columns (index_name, table_name, column_name, column_position);
+            insert into user_tables values ('LONGT');
+            insert into user_tab_columns values
+                ('LONGT', 'ID', 'NUMBER', 22, 9, 0, 'N', 1),
+                ('LONGT', 'LABEL', 'VARCHAR2', 40, null, null, 'Y', 2),
+                ('LONGT', 'DAY', 'DATE', 7, null, null, 'Y', 3);
+            create table LONGT (ID, LABEL, DAY);
+            with recursive n(i) as (select 1 union all select i + 1 from n where i < 5000)
+            insert into LONGT select i, 'Größe ' || i, '2024-01-02 03:04:05' from n;
+            update LONGT set DAY = 'not a date' where ID = 3001;
+            update LONGT set LABEL = cast(x'41ff42' as text) where ID = 2;
+        )sql";
+        char* error = nullptr;
+        const int rc = sqlite3_exec(db, schema, nullptr, nullptr, &error);
+        EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+        openOracleConnection(source, QStringLiteral("sqlite:") + path, QString(), QString());
+    }
+
+    TOracleCursor& open(TOracleCursor& cursor, const QString& sql) {
+        cursor.close();
+        cursor.setQuery(sql);
+        cursor.open();
+        cursor.first();
+        return cursor;
+    }
+
+    QTemporaryDir dir;
+    TOracleSource source;
+};
+
+}  // namespace
+
+TEST_F(LongSnapshot, RowsAndTheFailureArriveInOrderWhileTheSessionServesOtherQueries) {
+    TOracleCursor& rows =
+        open(source.oracledata, QStringLiteral("select * from LONGT order by ID"));
+    qint64 expected = 1;
+    QString failure;
+    try {
+        for (; !rows.atEnd(); rows.next(), ++expected) {
+            ASSERT_EQ(rows.value(0).integerValue(), expected);
+            if (expected == 2) {
+                EXPECT_EQ(rows.value(1).textValue(), QStringLiteral("A\uFFFDB"));
+            } else {
+                EXPECT_EQ(rows.value(1).textValue(), QStringLiteral("Größe %1").arg(expected));
+                EXPECT_EQ(rows.value(1).utf8Value(),
+                          QStringLiteral("Größe %1").arg(expected).toUtf8());
+            }
+            if (expected == 2500) {
+                // The dictionary is asked in the middle of the long read.
+                TOracleCursor& other =
+                    open(source.oracledataset, QStringLiteral("select count(*) from LONGT"));
+                EXPECT_EQ(other.value(0).integerValue(), 5000);
+            }
+        }
+    } catch (const TOracleError& e) {
+        failure = e.message();
+    }
+    EXPECT_EQ(expected, 3000);  // the row before the bad one was the last read
+    EXPECT_EQ(failure,
+              QStringLiteral("Snapshot value of column DAY is not a date-time: 'not a date'"));
+}
+
+TEST_F(LongSnapshot, ACursorClosedOrReopenedInTheMiddleOfAReadStartsAfresh) {
+    TOracleCursor& rows =
+        open(source.oracledata, QStringLiteral("select ID from LONGT order by ID"));
+    for (int i = 0; i < 1500; ++i) rows.next();
+    EXPECT_EQ(rows.value(0).integerValue(), 1501);
+    open(rows, QStringLiteral("select ID from LONGT where ID > 4000 order by ID"));
+    qint64 last = 0;
+    for (; !rows.atEnd(); rows.next()) last = rows.value(0).integerValue();
+    EXPECT_EQ(last, 5000);
+    open(rows, QStringLiteral("select ID from LONGT order by ID"));
+    for (int i = 0; i < 2000; ++i) rows.next();
+    rows.close();
+    EXPECT_TRUE(rows.atEnd());
+}

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "jet/database.h"
-#include "jet/header.h"
+#include "jet/file/header.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 

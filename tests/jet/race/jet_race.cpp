@@ -15,7 +15,7 @@
 #include <string>
 
 #include "jet/database.h"
-#include "jet/database_impl.h"
+#include "jet/database/database_impl.h"
 
 namespace {
 

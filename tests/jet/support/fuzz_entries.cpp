@@ -7,19 +7,19 @@
 #include <exception>
 #include <vector>
 
-#include "jet/bytes.h"
-#include "jet/catalog.h"
-#include "jet/convert.h"
-#include "jet/datapage.h"
+#include "jet/file/bytes.h"
+#include "jet/database/catalog.h"
+#include "jet/values/convert.h"
+#include "jet/file/datapage.h"
 #include "jet/error.h"
-#include "jet/format.h"
-#include "jet/header.h"
-#include "jet/indexkey.h"
-#include "jet/pager.h"
-#include "jet/row_builder.h"
-#include "jet/row_reader.h"
-#include "jet/tdef_reader.h"
-#include "jet/usagemap.h"
+#include "jet/file/format.h"
+#include "jet/file/header.h"
+#include "jet/index/indexkey.h"
+#include "jet/file/pager.h"
+#include "jet/table/row_builder.h"
+#include "jet/table/row_reader.h"
+#include "jet/table/tdef_reader.h"
+#include "jet/file/usagemap.h"
 
 namespace jetfuzz {
 

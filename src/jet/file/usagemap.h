@@ -1,0 +1,97 @@
+#pragma once
+
+// Usage maps: which pages belong to a table, an index or a long-value column
+// (and which of those have free space), and, on page 1 row 0, which pages of
+// the file are free. A map is one row on a data page, found through a 4-byte
+// row pointer in the TDEF.
+//
+// Inline map (type 0):
+//   0  1  0x00
+//   1  4  start page
+//   5  .. bitmap, least significant bit first: bit i = page start + i.
+//         Access makes the bitmap 128 bytes (Jet 3) / 64 bytes (Jet 4),
+//         so the row is 133 / 69 bytes; we read whatever the row holds.
+// Reference map (type 1):
+//   0  1  0x01
+//   1  .. 4-byte page numbers of bitmap pages (type 0x05), 0 = none yet.
+//         Bitmap page k covers pages k*B .. k*B+B-1, B = (page size - 4) * 8;
+//         its bitmap starts at byte 4 (after 05 01 00 00).
+// The free-page map has the same layout; a set bit there means "free".
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "jet/file/format.h"
+#include "jet/file/pager.h"
+
+namespace jet {
+
+class PageAllocator;
+
+class UsageMap {
+public:
+    UsageMap(Pager& pager, const Format& format, std::uint32_t rowPointer);
+
+    std::uint32_t rowPointer() const { return rowPointer_; }
+    bool isInline() const;
+    std::vector<std::uint32_t> pages() const;  // ascending
+    bool contains(std::uint32_t page) const;
+
+    // Changes go through the pager (part of the open transaction). add()
+    // re-bases an inline map, or turns it into a reference map, when the page
+    // lies outside its range; allocator supplies bitmap pages then.
+    void add(std::uint32_t page, PageAllocator* allocator);
+    void remove(std::uint32_t page);
+    // Sets or clears one page's bit without reshaping the map; false when
+    // the page lies outside an inline map's range.
+    bool set(std::uint32_t page, bool value, PageAllocator* allocator);
+
+private:
+    // Rows on a map's page can move (the free-page row grows): every call
+    // finds its row afresh.
+    void locate() const;
+    std::uint8_t* rowForWrite();
+    void rewriteInline(std::uint32_t start, const std::vector<std::uint32_t>& pages);
+    void promote(const std::vector<std::uint32_t>& pages, PageAllocator* allocator);
+
+    Pager& pager_;
+    const Format& format_;
+    std::uint32_t rowPointer_;
+    mutable std::uint32_t rowPage_ = 0;
+    mutable std::uint16_t rowStart_ = 0;
+    mutable std::uint16_t rowSize_ = 0;
+};
+
+// A new inline map row (type 0) starting at page start and listing pages;
+// Invalid when a page lies outside its range.
+std::vector<std::uint8_t> inlineMapRow(const Format& format, std::uint32_t start,
+                                       std::span<const std::uint32_t> pages);
+
+// The pages a map lists, for readers.
+std::vector<std::uint32_t> usageMapPages(const Pager& pager, const Format& format,
+                                         std::uint32_t rowPointer);
+
+// Page allocation through the free-page map on page 1, row 0.
+class PageAllocator {
+public:
+    PageAllocator(Pager& pager, const Format& format);
+    // A page for new content: a free page of the file when the map lists one,
+    // else a new page at the end. Returned zero-filled and already changed
+    // in the pager.
+    std::uint32_t allocate();
+    // Gives a page back: its first bytes are cleared (type 0) and the free
+    // map marks it free.
+    void release(std::uint32_t page);
+    // Whether the free-page map marks this page free.
+    bool isFree(std::uint32_t page) const;
+
+private:
+    bool growFreeMap(std::uint32_t page);
+
+    Pager& pager_;
+    const Format& format_;
+    UsageMap global_;
+};
+
+}  // namespace jet

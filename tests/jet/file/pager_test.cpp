@@ -1,0 +1,445 @@
+// The pager: cache, transactions, the rollback journal and the writer's lock.
+
+#include "jet/file/pager.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "support/tempdir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using jet::Error;
+using jet::IoStep;
+using jet::Pager;
+
+constexpr std::uint32_t kPage = 4096;
+
+std::vector<std::uint8_t> patternFile(std::uint32_t pages, std::uint8_t seed) {
+    std::vector<std::uint8_t> bytes(std::size_t{pages} * kPage);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(seed + i / kPage * 7 + i % 251);
+    return bytes;
+}
+
+std::unique_ptr<Pager> openPager(const fs::path& file, bool writable) {
+    auto p = Pager::open(file, writable);
+    p->setPageSize(kPage);
+    return p;
+}
+
+// The change every commit test makes: two pages rewritten, one page appended.
+void makeChange(Pager& p) {
+    std::memset(p.modify(1), 0xAB, kPage);
+    std::memset(p.modify(3), 0xCD, 100);
+    std::memset(p.modify(p.append()), 0xEF, kPage);
+}
+
+class PagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        file = dir / "db.mdb";
+        before = patternFile(5, 1);
+        jettest::writeFile(file, before);
+        auto p = openPager(file, true);
+        makeChange(*p);
+        p->commit();
+        after = jettest::readFile(file);
+        jettest::writeFile(file, before);
+    }
+    jettest::TempDir dir;
+    fs::path file;
+    std::vector<std::uint8_t> before, after;
+};
+
+TEST_F(PagerTest, ChangesStayInMemoryUntilCommitAndRollbackDiscardsThem) {
+    auto p = openPager(file, true);
+    makeChange(*p);
+    EXPECT_EQ(p->pageCount(), 6u);
+    EXPECT_EQ((*p->page(1))[0], 0xAB);  // readers see the transaction's pages
+    EXPECT_EQ(jettest::readFile(file), before);
+    p->rollback();
+    EXPECT_EQ(p->pageCount(), 5u);
+    EXPECT_EQ((*p->page(1))[0], before[kPage]);
+    EXPECT_EQ(jettest::readFile(file), before);
+
+    makeChange(*p);
+    p->commit();
+    EXPECT_EQ(jettest::readFile(file), after);
+    EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+    EXPECT_EQ(after.size(), 6u * kPage);
+}
+
+TEST_F(PagerTest, ACrashAtAnyWriteOfACommitLeavesTheFileBeforeOrAfter) {
+    // Count the steps of a clean commit.
+    int steps = 0;
+    {
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        makeChange(*p);
+        p->commit();
+        ASSERT_EQ(jettest::readFile(file), after);
+    }
+    ASSERT_GT(steps, 5);
+    int sawBefore = 0, sawAfter = 0;
+    for (int failAt = 1; failAt <= steps; ++failAt) {
+        SCOPED_TRACE("failing from step " + std::to_string(failAt));
+        jettest::writeFile(file, before);
+        {
+            auto p = openPager(file, true);
+            int n = 0;
+            // From failAt on the "disk" refuses everything, as after a crash.
+            p->setWriteHook([&](const IoStep&) { return ++n < failAt; });
+            makeChange(*p);
+            EXPECT_THROW(p->commit(), Error);
+        }
+        // The next open recovers.
+        auto reopened = openPager(file, false);
+        EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+        const auto now = jettest::readFile(file);
+        if (now == before)
+            ++sawBefore;
+        else if (now == after)
+            ++sawAfter;
+        else
+            ADD_FAILURE() << "the file is neither as before nor as after the commit";
+    }
+    EXPECT_GT(sawBefore, 0);
+}
+
+TEST_F(PagerTest, AWriteThatFailsOnceIsUndoneAtOnceAndThePagerStaysUsable) {
+    int steps = 0;
+    {
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        makeChange(*p);
+        p->commit();
+    }
+    for (int failAt = 1; failAt <= steps; ++failAt) {
+        SCOPED_TRACE("failing step " + std::to_string(failAt));
+        jettest::writeFile(file, before);
+        auto p = openPager(file, true);
+        int n = 0;
+        p->setWriteHook([&](const IoStep&) { return ++n != failAt; });
+        makeChange(*p);
+        try {
+            p->commit();
+            ADD_FAILURE() << "commit did not report the failure";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), Error::Kind::Io);
+            EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
+        }
+        EXPECT_EQ(jettest::readFile(file), before);
+        EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+        p->setWriteHook({});
+        makeChange(*p);
+        p->commit();
+        EXPECT_EQ(jettest::readFile(file), after);
+    }
+}
+
+// A transaction bigger than the dirty-page limit: pages rewritten several
+// times and appended, with safe points between the changes.
+void bigChange(Pager& p) {
+    for (int i = 0; i < 12; ++i) {
+        std::memset(p.modify(static_cast<std::uint32_t>(i % 5)), 0x10 + i, kPage / 2);
+        std::memset(p.modify(p.append()), 0x40 + i, kPage);
+        p.spillIfNeeded();
+    }
+}
+
+TEST_F(PagerTest, BigTransactionsSpillWithoutTouchingCommittedPagesAndStillCommitOrRollBack) {
+    std::vector<std::uint8_t> big;
+    {
+        auto p = openPager(file, true);
+        p->setDirtyLimit(4);
+        p->setCacheLimit(16);
+        bigChange(*p);
+        EXPECT_LE(p->dirtyPageCount(), 6u);
+        // Appended pages went past the end; the committed ones, which
+        // readers see, are as they were.
+        const auto now = jettest::readFile(file);
+        EXPECT_GT(now.size(), before.size());
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), now.begin()));
+        EXPECT_EQ((*p->page(0))[0], 0x10 + 10);  // the writer reads its changes back
+        auto reader = openPager(file, false);
+        EXPECT_EQ(reader->pageCount(), 5u);  // bounded by the live journal
+        p->commit();
+        big = jettest::readFile(file);
+        EXPECT_EQ(big.size(), 17u * kPage);
+    }
+    for (bool destroy : {false, true}) {
+        jettest::writeFile(file, before);
+        auto p = openPager(file, true);
+        p->setDirtyLimit(4);
+        bigChange(*p);
+        if (destroy) {
+            p.reset();  // closing discards the transaction
+        } else {
+            p->rollback();
+            EXPECT_EQ(p->pageCount(), 5u);
+            EXPECT_EQ((*p->page(0))[0], before[0]);
+        }
+        EXPECT_EQ(jettest::readFile(file), before);
+        EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+    }
+
+    // A crash at any write, spills included, leaves the file before or after.
+    int steps = 0;
+    {
+        jettest::writeFile(file, before);
+        auto p = openPager(file, true);
+        p->setDirtyLimit(4);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        bigChange(*p);
+        p->commit();
+        ASSERT_EQ(jettest::readFile(file), big);
+    }
+    for (int failAt = 1; failAt <= steps; ++failAt) {
+        SCOPED_TRACE("failing from step " + std::to_string(failAt));
+        jettest::writeFile(file, before);
+        {
+            auto p = openPager(file, true);
+            p->setDirtyLimit(4);
+            int n = 0;
+            p->setWriteHook([&](const IoStep&) { return ++n < failAt; });
+            EXPECT_THROW(
+                {
+                    bigChange(*p);
+                    p->commit();
+                },
+                Error);
+        }
+        openPager(file, false);
+        const auto now = jettest::readFile(file);
+        EXPECT_TRUE(now == before || now == big) << "neither before nor after";
+        EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+    }
+}
+
+TEST_F(PagerTest, AReaderWithoutWriteAccessReadsThroughALeftoverJournal) {
+    int steps = 0;
+    {
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        makeChange(*p);
+        p->commit();
+    }
+    jettest::writeFile(file, before);
+    {
+        auto p = openPager(file, true);
+        int n = 0;
+        // Dies just before removing the journal: every page is written.
+        p->setWriteHook([&](const IoStep&) { return ++n < steps; });
+        makeChange(*p);
+        EXPECT_THROW(p->commit(), Error);
+    }
+    const auto crashed = jettest::readFile(file);
+    ASSERT_EQ(crashed, after);
+    ASSERT_TRUE(fs::exists(Pager::journalPath(file)));
+    fs::permissions(file, fs::perms::owner_read);
+    {
+        auto p = openPager(file, false);
+        ASSERT_EQ(p->pageCount(), 5u);
+        for (std::uint32_t n = 0; n < 5; ++n)
+            EXPECT_EQ(
+                0, std::memcmp(p->page(n)->data(), before.data() + std::size_t{n} * kPage, kPage))
+                << "page " << n;
+        EXPECT_THROW(Pager::open(file, true), Error);
+    }
+    EXPECT_EQ(jettest::readFile(file), crashed);  // nothing was touched
+    EXPECT_TRUE(fs::exists(Pager::journalPath(file)));
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    openPager(file, false);  // now it can recover
+    EXPECT_EQ(jettest::readFile(file), before);
+    EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+}
+
+// Several programs finding the same hot journal at once: one plays it
+// back, the others give way and then read the file as it was before.
+TEST_F(PagerTest, ReadersAndAWriterMeetingAHotJournalAllEndUpBeforeTheCrash) {
+    int steps = 0;
+    {
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        makeChange(*p);
+        p->commit();
+    }
+    for (int round = 0; round < 5; ++round) {
+        jettest::writeFile(file, before);
+        {
+            auto p = openPager(file, true);
+            int n = 0;
+            p->setWriteHook([&](const IoStep&) { return ++n < steps - 1; });  // dies mid-commit
+            makeChange(*p);
+            EXPECT_THROW(p->commit(), Error);
+        }
+        ASSERT_TRUE(fs::exists(Pager::journalPath(file)));
+        std::vector<std::thread> openers;
+        std::vector<std::string> failures(4);
+        for (int i = 0; i < 4; ++i)
+            openers.emplace_back([&, i] {
+                try {
+                    auto p = openPager(file, i == 0);
+                    for (std::uint32_t page = 0; page < 5; ++page)
+                        if (std::memcmp(p->page(page)->data(), before.data() + page * kPage,
+                                        kPage) != 0)
+                            failures[i] = "page " + std::to_string(page) + " is not as before";
+                } catch (const std::exception& e) {
+                    failures[i] = e.what();
+                }
+            });
+        for (auto& t : openers) t.join();
+        for (const auto& f : failures) EXPECT_EQ(f, "");
+        EXPECT_EQ(jettest::readFile(file), before);
+        EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+    }
+}
+
+// Writers of earlier builds held only flock(): while one does, its journal
+// is no crash to roll back, and readers read the file as the journal has it.
+TEST_F(PagerTest, AJournalBesideAnEarlierBuildsLiveWriterIsLeftAlone) {
+    int steps = 0;
+    {
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        makeChange(*p);
+        p->commit();
+    }
+    jettest::writeFile(file, before);
+    {
+        auto p = openPager(file, true);
+        int n = 0;
+        p->setWriteHook([&](const IoStep&) { return ++n < steps; });
+        makeChange(*p);
+        EXPECT_THROW(p->commit(), Error);
+    }
+    const int old = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(old, LOCK_EX | LOCK_NB), 0);
+    {
+        auto reader = openPager(file, false);
+        EXPECT_EQ(reader->pageCount(), 5u);
+        EXPECT_EQ(0, std::memcmp(reader->page(1)->data(), before.data() + kPage, kPage));
+        EXPECT_TRUE(fs::exists(Pager::journalPath(file)));
+        EXPECT_EQ(jettest::readFile(file), after);
+        try {
+            Pager::open(file, true);
+            ADD_FAILURE() << "a second writer got in";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), Error::Kind::Busy);
+        }
+    }
+    ::close(old);
+    openPager(file, false);
+    EXPECT_EQ(jettest::readFile(file), before);
+    EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+}
+
+TEST_F(PagerTest, ADamagedOrIncompleteJournalIsDiscardedWithoutTouchingTheFile) {
+    const auto journal = Pager::journalPath(file);
+    jettest::writeFile(journal, {'F', 'V', 'J', 'R', 'N', 'L', '0', '1', 0, 16, 0, 0});
+    openPager(file, false);
+    EXPECT_FALSE(fs::exists(journal));
+    EXPECT_EQ(jettest::readFile(file), before);
+}
+
+// The journal of an earlier build summed its records byte by byte (FNV-1a);
+// one left behind by a crash must still roll the file back.
+TEST_F(PagerTest, AJournalOfAnEarlierBuildStillRollsBack) {
+    auto fnv = [](const std::uint8_t* data, std::size_t size, std::uint64_t h) {
+        for (std::size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ULL;
+        return h;
+    };
+    auto put = [](std::vector<std::uint8_t>& out, std::uint64_t v, int size) {
+        for (int i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    const std::uint64_t seed = 14695981039346656037ULL;
+    const std::uint64_t salt = 0x1234567890ABCDEFULL;
+    std::vector<std::uint8_t> journal = {'F', 'V', 'J', 'R', 'N', 'L', '0', '2'};
+    put(journal, kPage, 4);
+    put(journal, before.size(), 8);
+    put(journal, salt, 8);
+    put(journal, fnv(journal.data(), journal.size(), seed), 8);
+    for (std::uint32_t page : {1u, 3u}) {
+        std::vector<std::uint8_t> record;
+        put(record, page, 4);
+        record.insert(record.end(), before.begin() + page * kPage,
+                      before.begin() + (page + 1) * kPage);
+        std::uint8_t s[8];
+        for (int i = 0; i < 8; ++i) s[i] = static_cast<std::uint8_t>(salt >> (8 * i));
+        put(record, fnv(record.data(), record.size(), fnv(s, 8, seed)), 8);
+        journal.insert(journal.end(), record.begin(), record.end());
+    }
+    jettest::writeFile(file, after);
+    jettest::writeFile(Pager::journalPath(file), journal);
+    openPager(file, false);
+    EXPECT_EQ(jettest::readFile(file), before);
+    EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+}
+
+TEST_F(PagerTest, OneWriterAtATimeBesideReaders) {
+    auto writer = openPager(file, true);
+    try {
+        Pager::open(file, true);
+        ADD_FAILURE() << "a second writer got in";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), Error::Kind::Busy);
+        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
+    }
+    auto reader = openPager(file, false);
+    EXPECT_EQ(reader->pageCount(), 5u);
+    writer.reset();
+    EXPECT_NO_THROW(Pager::open(file, true));
+}
+
+TEST_F(PagerTest, ReadOnlyFilesAndFoldersRefuseWritersWithAClearMessage) {
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    try {
+        Pager::open(file, true);
+        ADD_FAILURE() << "opened a read-only file for writing";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos);
+    }
+    EXPECT_NO_THROW(Pager::open(file, false));
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    try {
+        Pager::open(file, true);
+        ADD_FAILURE() << "opened a file in a read-only folder for writing";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("folder is read-only"), std::string::npos);
+    }
+    EXPECT_NO_THROW(Pager::open(file, false));
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    EXPECT_EQ(jettest::readFile(file), before);
+}
+
+TEST_F(PagerTest, TheCleanPageCacheIsBounded) {
+    jettest::writeFile(file, patternFile(300, 3));
+    auto p = openPager(file, false);
+    p->setCacheLimit(64);
+    const auto whole = patternFile(300, 3);
+    for (std::uint32_t n = 0; n < 300; ++n)
+        ASSERT_EQ(0, std::memcmp(p->page(n)->data(), whole.data() + std::size_t{n} * kPage, kPage));
+    EXPECT_LE(p->cachedPageCount(), 64u);
+    // Evicted pages read right again.
+    for (std::uint32_t n : {0u, 150u, 299u})
+        EXPECT_EQ(0, std::memcmp(p->page(n)->data(), whole.data() + std::size_t{n} * kPage, kPage));
+    try {
+        p->page(300);
+        ADD_FAILURE() << "read past the end";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), Error::Kind::Corrupt);
+    }
+}
+
+}  // namespace

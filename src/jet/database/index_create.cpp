@@ -89,7 +89,7 @@ void checkIndexSpec(const Format& f, const TableDef& def, const IndexSpec& spec,
         refuse(Error::Kind::Invalid, "the table already has a primary key");
 }
 
-// The physical index the spec describes: its columns and flags.
+// The physical index that an index statement asks for: its columns and flags.
 PhysicalIndex physicalIndexFor(const Format& f, const TableDef& def, const IndexSpec& spec,
                                const Refusal& refuse) {
     PhysicalIndex index;

@@ -54,6 +54,26 @@ protected:
         after = jettest::readFile(file);
         jettest::writeFile(file, before);
     }
+    // The write steps of a whole commit of makeChange; the file ends as after.
+    int commitSteps() {
+        int steps = 0;
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
+        makeChange(*p);
+        p->commit();
+        return steps;
+    }
+    // From before, a commit of makeChange that dies before write step
+    // `dieAt`, leaving what a crash there leaves.
+    void crashCommit(int dieAt) {
+        jettest::writeFile(file, before);
+        auto p = openPager(file, true);
+        int n = 0;
+        p->setWriteHook([&](const IoStep&) { return ++n < dieAt; });
+        makeChange(*p);
+        EXPECT_THROW(p->commit(), Error);
+    }
+
     jettest::TempDir dir;
     fs::path file;
     std::vector<std::uint8_t> before, after;
@@ -225,22 +245,7 @@ TEST_F(PagerTest, BigTransactionsSpillWithoutTouchingCommittedPagesAndStillCommi
 }
 
 TEST_F(PagerTest, AReaderWithoutWriteAccessReadsThroughALeftoverJournal) {
-    int steps = 0;
-    {
-        auto p = openPager(file, true);
-        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
-        makeChange(*p);
-        p->commit();
-    }
-    jettest::writeFile(file, before);
-    {
-        auto p = openPager(file, true);
-        int n = 0;
-        // Dies just before removing the journal: every page is written.
-        p->setWriteHook([&](const IoStep&) { return ++n < steps; });
-        makeChange(*p);
-        EXPECT_THROW(p->commit(), Error);
-    }
+    crashCommit(commitSteps());  // dies just before removing the journal: every page is written
     const auto crashed = jettest::readFile(file);
     ASSERT_EQ(crashed, after);
     ASSERT_TRUE(fs::exists(Pager::journalPath(file)));
@@ -265,22 +270,9 @@ TEST_F(PagerTest, AReaderWithoutWriteAccessReadsThroughALeftoverJournal) {
 // Several programs finding the same hot journal at once: one plays it
 // back, the others give way and then read the file as it was before.
 TEST_F(PagerTest, ReadersAndAWriterMeetingAHotJournalAllEndUpBeforeTheCrash) {
-    int steps = 0;
-    {
-        auto p = openPager(file, true);
-        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
-        makeChange(*p);
-        p->commit();
-    }
+    const int steps = commitSteps();
     for (int round = 0; round < 5; ++round) {
-        jettest::writeFile(file, before);
-        {
-            auto p = openPager(file, true);
-            int n = 0;
-            p->setWriteHook([&](const IoStep&) { return ++n < steps - 1; });  // dies mid-commit
-            makeChange(*p);
-            EXPECT_THROW(p->commit(), Error);
-        }
+        crashCommit(steps - 1);  // dies mid-commit
         ASSERT_TRUE(fs::exists(Pager::journalPath(file)));
         std::vector<std::thread> openers;
         std::vector<std::string> failures(4);
@@ -306,21 +298,7 @@ TEST_F(PagerTest, ReadersAndAWriterMeetingAHotJournalAllEndUpBeforeTheCrash) {
 // Writers of earlier builds held only flock(): while one does, its journal
 // is no crash to roll back, and readers read the file as the journal has it.
 TEST_F(PagerTest, AJournalBesideAnEarlierBuildsLiveWriterIsLeftAlone) {
-    int steps = 0;
-    {
-        auto p = openPager(file, true);
-        p->setWriteHook([&](const IoStep&) { return ++steps, true; });
-        makeChange(*p);
-        p->commit();
-    }
-    jettest::writeFile(file, before);
-    {
-        auto p = openPager(file, true);
-        int n = 0;
-        p->setWriteHook([&](const IoStep&) { return ++n < steps; });
-        makeChange(*p);
-        EXPECT_THROW(p->commit(), Error);
-    }
+    crashCommit(commitSteps());
     const int old = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(old, LOCK_EX | LOCK_NB), 0);
     {

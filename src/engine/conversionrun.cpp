@@ -123,6 +123,11 @@ TRunOutcome RunConversion(Tcc& ucc, dbaccess::TOracleSource& source,
         }
     }
 
+    AppendEndLines(log, hooks, texts);
+    return outcome;
+}
+
+void AppendEndLines(TRunLog& log, const TRunHooks& hooks, const TRunTexts& texts) {
     log.append(texts.label29);
     log.append(texts.label30);
     if (hooks.batchEnd) {
@@ -130,7 +135,6 @@ TRunOutcome RunConversion(Tcc& ucc, dbaccess::TOracleSource& source,
         hooks.batchEnd();
     }
     log.append(texts.label32);
-    return outcome;
 }
 
 QString DateTimeText() {

@@ -66,3 +66,7 @@ TRunOutcome RunConversion(Tcc& ucc, dbaccess::TOracleSource& source,
 // The current local date and time as the log lines show it: the system's short
 // date, a blank and its long time; the time is left out at exactly midnight.
 QString DateTimeText();
+
+// The run's closing lines: Label29 and Label30; in a batch run the end time,
+// then the batch end; then Label32.
+void AppendEndLines(TRunLog& log, const TRunHooks& hooks, const TRunTexts& texts);

@@ -113,13 +113,7 @@ struct StandIn {
             chosen = names;
             settings = s;
             for (const QString& name : names) log.append(QStringLiteral("Insert table ") + name);
-            log.append(texts.label29);
-            log.append(texts.label30);
-            if (hooks.batchEnd) {
-                log.append(QStringLiteral("The end time:") + DateTimeText());
-                hooks.batchEnd();
-            }
-            log.append(texts.label32);
+            AppendEndLines(log, hooks, texts);
             return outcome;
         };
     }

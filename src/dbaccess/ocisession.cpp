@@ -183,6 +183,8 @@ public:
 
 private:
     void describe();
+    // Reads the column's name, type, size and character set form; returns DATA_SIZE.
+    ub2 describeColumn(Column& column, ub4 position);
     void defineColumn(Column& column, ub4 position);
     void setCharsetForm(Column& column);
     void fetchBatch();
@@ -286,109 +288,91 @@ QString unreadableTypeName(ub2 type) {
     }
 }
 
+// How a described column is fetched: its form and buffer width. Returns the
+// bytes a row needs beyond that width (LOB prefetch).
+size_t chooseForm(Column& c, ub2 size) {
+    size_t extra = 0;
+    // Some clients describe timestamps by their internal codes.
+    if (c.oracleType == kInternalTimestamp) c.oracleType = SQLT_TIMESTAMP;
+    if (c.oracleType == kInternalTimestampTz) c.oracleType = SQLT_TIMESTAMP_TZ;
+    if (c.oracleType == kInternalTimestampLtz) c.oracleType = SQLT_TIMESTAMP_LTZ;
+    switch (c.oracleType) {
+        case SQLT_NUM:
+        case SQLT_VNU:
+            c.form = Form::Number;
+            c.width = 22;
+            break;
+        case SQLT_DAT:
+            c.form = Form::Date;
+            c.width = 7;
+            break;
+        case SQLT_TIMESTAMP:
+        case SQLT_TIMESTAMP_TZ:
+        case SQLT_TIMESTAMP_LTZ:
+            c.form = Form::Timestamp;
+            c.descriptorType = c.oracleType == SQLT_TIMESTAMP      ? OCI_DTYPE_TIMESTAMP
+                               : c.oracleType == SQLT_TIMESTAMP_TZ ? OCI_DTYPE_TIMESTAMP_TZ
+                                                                   : OCI_DTYPE_TIMESTAMP_LTZ;
+            c.width = sizeof(void*);
+            break;
+        case SQLT_IBFLOAT:
+            c.form = Form::BinaryFloat;
+            c.width = sizeof(float);
+            break;
+        case SQLT_IBDOUBLE:
+            c.form = Form::BinaryDouble;
+            c.width = sizeof(double);
+            break;
+        case SQLT_BIN:
+            c.form = Form::Raw;
+            c.width = std::max<sb4>(size, 1);
+            break;
+        case SQLT_CLOB:
+        case SQLT_BLOB:
+            c.form = c.oracleType == SQLT_CLOB ? Form::Clob : Form::Blob;
+            c.descriptorType = OCI_DTYPE_LOB;
+            c.width = sizeof(void*);
+            extra = kLobPrefetchBytes;
+            break;
+        case SQLT_LNG:
+        case SQLT_LBI:
+            c.form = c.oracleType == SQLT_LNG ? Form::LongText : Form::LongRaw;
+            break;
+        default: {
+            if (!c.unreadableType.isEmpty()) {
+                c.form = Form::Unreadable;
+                break;
+            }
+            // Character types, intervals, ROWIDs: the server writes the text.
+            // DATA_SIZE counts bytes of the database (or national) character
+            // set; in UTF-8 one such byte takes at most 3 bytes (a UTF-16
+            // unit of national data at most 1.5).
+            const sb4 factor = c.charsetForm == SQLCS_NCHAR ? 2 : 3;
+            const sb4 needed = std::max<sb4>(sb4(size) * factor, 64);
+            if (needed > kMaxTextBytes) {
+                c.form = Form::WideText;
+            } else {
+                c.form = Form::Text;
+                c.width = needed;
+            }
+            break;
+        }
+    }
+    return extra;
+}
+
 void OciResult::describe() {
     const Api& api = environment_.api();
-    OCIError* error = environment_.error();
     ub4 count = 0;
-    environment_.check(
-        api.attrGet(statement_, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_PARAM_COUNT, error));
+    environment_.check(api.attrGet(statement_, OCI_HTYPE_STMT, &count, nullptr,
+                                   OCI_ATTR_PARAM_COUNT, environment_.error()));
     columns_.resize(count);
     bool piecewise = false;
     size_t rowBytes = 0;
     for (ub4 i = 0; i < count; ++i) {
         Column& c = columns_[i];
-        void* param = nullptr;
-        environment_.check(api.paramGet(statement_, OCI_HTYPE_STMT, error, &param, i + 1));
-        OraText* name = nullptr;
-        ub4 nameLength = 0;
-        ub2 size = 0;
-        environment_.check(
-            api.attrGet(param, OCI_DTYPE_PARAM, &c.oracleType, nullptr, OCI_ATTR_DATA_TYPE, error));
-        environment_.check(
-            api.attrGet(param, OCI_DTYPE_PARAM, &name, &nameLength, OCI_ATTR_NAME, error));
-        environment_.check(
-            api.attrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, error));
-        environment_.check(api.attrGet(param, OCI_DTYPE_PARAM, &c.charsetForm, nullptr,
-                                       OCI_ATTR_CHARSET_FORM, error));
-        c.name = QString::fromUtf8(reinterpret_cast<const char*>(name), qsizetype(nameLength));
-        c.unreadableType = unreadableTypeName(c.oracleType);
-        if (c.oracleType == SQLT_NTY) {
-            OraText* typeName = nullptr;
-            ub4 typeNameLength = 0;
-            if (api.attrGet(param, OCI_DTYPE_PARAM, &typeName, &typeNameLength, OCI_ATTR_TYPE_NAME,
-                            error) == OCI_SUCCESS &&
-                typeName && typeNameLength > 0)
-                c.unreadableType = QString::fromUtf8(reinterpret_cast<const char*>(typeName),
-                                                     qsizetype(typeNameLength));
-        }
-        api.descriptorFree(param, OCI_DTYPE_PARAM);
-
-        // Some clients describe timestamps by their internal codes.
-        if (c.oracleType == kInternalTimestamp) c.oracleType = SQLT_TIMESTAMP;
-        if (c.oracleType == kInternalTimestampTz) c.oracleType = SQLT_TIMESTAMP_TZ;
-        if (c.oracleType == kInternalTimestampLtz) c.oracleType = SQLT_TIMESTAMP_LTZ;
-        switch (c.oracleType) {
-            case SQLT_NUM:
-            case SQLT_VNU:
-                c.form = Form::Number;
-                c.width = 22;
-                break;
-            case SQLT_DAT:
-                c.form = Form::Date;
-                c.width = 7;
-                break;
-            case SQLT_TIMESTAMP:
-            case SQLT_TIMESTAMP_TZ:
-            case SQLT_TIMESTAMP_LTZ:
-                c.form = Form::Timestamp;
-                c.descriptorType = c.oracleType == SQLT_TIMESTAMP      ? OCI_DTYPE_TIMESTAMP
-                                   : c.oracleType == SQLT_TIMESTAMP_TZ ? OCI_DTYPE_TIMESTAMP_TZ
-                                                                       : OCI_DTYPE_TIMESTAMP_LTZ;
-                c.width = sizeof(void*);
-                break;
-            case SQLT_IBFLOAT:
-                c.form = Form::BinaryFloat;
-                c.width = sizeof(float);
-                break;
-            case SQLT_IBDOUBLE:
-                c.form = Form::BinaryDouble;
-                c.width = sizeof(double);
-                break;
-            case SQLT_BIN:
-                c.form = Form::Raw;
-                c.width = std::max<sb4>(size, 1);
-                break;
-            case SQLT_CLOB:
-            case SQLT_BLOB:
-                c.form = c.oracleType == SQLT_CLOB ? Form::Clob : Form::Blob;
-                c.descriptorType = OCI_DTYPE_LOB;
-                c.width = sizeof(void*);
-                rowBytes += kLobPrefetchBytes;
-                break;
-            case SQLT_LNG:
-            case SQLT_LBI:
-                c.form = c.oracleType == SQLT_LNG ? Form::LongText : Form::LongRaw;
-                break;
-            default: {
-                if (!c.unreadableType.isEmpty()) {
-                    c.form = Form::Unreadable;
-                    break;
-                }
-                // Character types, intervals, ROWIDs: the server writes the text.
-                // DATA_SIZE counts bytes of the database (or national) character
-                // set; in UTF-8 one such byte takes at most 3 bytes (a UTF-16
-                // unit of national data at most 1.5).
-                const sb4 factor = c.charsetForm == SQLCS_NCHAR ? 2 : 3;
-                const sb4 needed = std::max<sb4>(sb4(size) * factor, 64);
-                if (needed > kMaxTextBytes) {
-                    c.form = Form::WideText;
-                } else {
-                    c.form = Form::Text;
-                    c.width = needed;
-                }
-                break;
-            }
-        }
+        const ub2 size = describeColumn(c, i + 1);
+        rowBytes += chooseForm(c, size);
         if (isPiecewise(c.form)) piecewise = true;
         rowBytes += size_t(c.width) + sizeof(sb2) + 2 * sizeof(ub2);
         described_.push_back({c.name, c.form == Form::Blob, c.unreadableType});
@@ -399,6 +383,38 @@ void OciResult::describe() {
                            : ub4(std::clamp<size_t>(kBatchBytes / std::max<size_t>(rowBytes, 1), 1,
                                                     kMaxBatchRows));
     for (ub4 i = 0; i < count; ++i) defineColumn(columns_[i], i + 1);
+}
+
+ub2 OciResult::describeColumn(Column& c, ub4 position) {
+    const Api& api = environment_.api();
+    OCIError* error = environment_.error();
+    void* param = nullptr;
+    environment_.check(api.paramGet(statement_, OCI_HTYPE_STMT, error, &param, position));
+    OraText* name = nullptr;
+    ub4 nameLength = 0;
+    ub2 size = 0;
+    environment_.check(
+        api.attrGet(param, OCI_DTYPE_PARAM, &c.oracleType, nullptr, OCI_ATTR_DATA_TYPE, error));
+    environment_.check(
+        api.attrGet(param, OCI_DTYPE_PARAM, &name, &nameLength, OCI_ATTR_NAME, error));
+    environment_.check(
+        api.attrGet(param, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, error));
+    environment_.check(api.attrGet(param, OCI_DTYPE_PARAM, &c.charsetForm, nullptr,
+                                   OCI_ATTR_CHARSET_FORM, error));
+    c.name = QString::fromUtf8(reinterpret_cast<const char*>(name), qsizetype(nameLength));
+    c.unreadableType = unreadableTypeName(c.oracleType);
+    if (c.oracleType == SQLT_NTY) {
+        OraText* typeName = nullptr;
+        ub4 typeNameLength = 0;
+        if (api.attrGet(param, OCI_DTYPE_PARAM, &typeName, &typeNameLength, OCI_ATTR_TYPE_NAME,
+                        error) == OCI_SUCCESS &&
+            typeName && typeNameLength > 0)
+            c.unreadableType = QString::fromUtf8(reinterpret_cast<const char*>(typeName),
+                                                 qsizetype(typeNameLength));
+    }
+    api.descriptorFree(param, OCI_DTYPE_PARAM);
+
+    return size;
 }
 
 void OciResult::defineColumn(Column& c, ub4 position) {

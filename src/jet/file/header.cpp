@@ -87,8 +87,7 @@ void writeHeader(std::span<std::uint8_t> p, const Format& f, double created) {
 Header parseHeader(std::span<const std::uint8_t> page0, const std::filesystem::path& file) {
     static constexpr std::uint8_t magic[4] = {0x00, 0x01, 0x00, 0x00};
     const auto notJet = [&](const std::string& why) {
-        return Error(Error::Kind::Corrupt,
-                     "The file " + quoted(file) + " is not an Access database (" + why + ")");
+        return Error(Error::Kind::Corrupt, "not an Access database (" + why + ")").addFile(file);
     };
     if (page0.size() < kMaskStart) throw notJet("it is shorter than a database header");
     if (std::memcmp(page0.data(), magic, 4) != 0) throw notJet("wrong signature");
@@ -101,14 +100,14 @@ Header parseHeader(std::span<const std::uint8_t> page0, const std::filesystem::p
     const std::uint32_t version = bytes::le32(page0.data() + kVersion);
     if (ace && version >= 2 && version <= 6)
         throw Error(Error::Kind::Unsupported,
-                    "The file " + quoted(file) +
-                        " is an Access 2007 or later database (.accdb); only Access 95/97 "
-                        "and 2000 .mdb files are supported");
+                    "an Access 2007 or later database (.accdb); only Access 95/97 "
+                    "and 2000 .mdb files are supported")
+            .addFile(file);
     if (ace || version > 1)
         throw Error(Error::Kind::Unsupported,
-                    "The file " + quoted(file) + " has an unknown database version (" +
-                        std::to_string(version) +
-                        "); only Access 95/97 and 2000 .mdb files are supported");
+                    "an unknown database version (" + std::to_string(version) +
+                        "); only Access 95/97 and 2000 .mdb files are supported")
+            .addFile(file);
 
     Header h;
     h.version = page0[kVersion] == 0 ? Version::Jet3 : Version::Jet4;
@@ -122,9 +121,10 @@ Header parseHeader(std::span<const std::uint8_t> page0, const std::filesystem::p
     h.sortOrder = bytes::le16(&clear[f.headerSortOrder]);
     h.databaseKey = bytes::le32(&clear[kDatabaseKey]);
     if (h.databaseKey != 0)
-        throw Error(Error::Kind::Unsupported, "The file " + quoted(file) +
-                                                  " is encrypted; encrypted databases are not "
-                                                  "supported");
+        throw Error(Error::Kind::Unsupported,
+                    "the file is encrypted; encrypted databases are not supported")
+            .addFile(file);
+
     return h;
 }
 

@@ -206,8 +206,9 @@ bool writableHere(const fs::path& path) {
 }  // namespace
 
 Error corruptPage(const Pager& pager, std::uint32_t page, const std::string& what) {
-    return Error(Error::Kind::Corrupt, "The file " + quoted(pager.path()) + " is damaged: page " +
-                                           std::to_string(page) + ": " + what);
+    return Error(Error::Kind::Corrupt, "the file is damaged: " + what)
+        .addFile(pager.path())
+        .addPage(page);
 }
 
 fs::path Pager::journalPath(const fs::path& path) {
@@ -227,13 +228,13 @@ Pager::~Pager() {
 }
 
 [[noreturn]] void Pager::ioError(const std::string& what) const {
-    throw Error(Error::Kind::Io, "Cannot " + what + " " + quoted(path_) + ": " + sysError());
+    throw Error(Error::Kind::Io, "cannot " + what + " the file: " + sysError()).addFile(path_);
 }
 
 void Pager::step(const IoStep& s) const {
     if (hook_ && !hook_(s)) {
         errno = EIO;
-        throw Error(Error::Kind::Io, "Write to " + quoted(path_) + " failed (injected fault)");
+        throw Error(Error::Kind::Io, "writing to the file failed (injected fault)").addFile(path_);
     }
 }
 
@@ -303,8 +304,8 @@ void Pager::lockShared() {
     const auto deadline = std::chrono::steady_clock::now() + busyTimeout_;
     for (int attempt = 0; !tryShared(); ++attempt) {
         if (std::chrono::steady_clock::now() >= deadline)
-            throw Error(Error::Kind::Busy, "Cannot read " + quoted(path_) +
-                                               ": another program is committing to it");
+            throw Error(Error::Kind::Busy, "cannot read the file: another program is committing to it")
+                .addFile(path_);
         pause(attempt);
     }
 }
@@ -316,18 +317,19 @@ void Pager::lockExclusive(bool holdingShared) {
         // long is another program recovering the file, which waits for our
         // shared lock in turn: then we give way at once.
         if (holdingShared && attempt >= 3)
-            throw Error(Error::Kind::Busy, "Cannot recover " + quoted(path_) +
-                                               ": another program is recovering it");
+            throw Error(Error::Kind::Busy, "cannot recover the file: another program is recovering it")
+                .addFile(path_);
         if (std::chrono::steady_clock::now() >= deadline)
-            throw Error(Error::Kind::Busy, "Cannot write to " + quoted(path_) +
-                                               ": another program is writing to it");
+            throw Error(Error::Kind::Busy, "cannot write to the file: another program is writing to it")
+                .addFile(path_);
         pause(attempt);
     }
     for (int attempt = 0; !trySetLock(F_WRLCK, kSharedByte); ++attempt) {
         if (std::chrono::steady_clock::now() >= deadline) {
             trySetLock(F_UNLCK, kPendingByte);
-            throw Error(Error::Kind::Busy, "Cannot write to " + quoted(path_) +
-                                               ": other programs are still reading it");
+            throw Error(Error::Kind::Busy,
+                        "cannot write to the file: other programs are still reading it")
+                .addFile(path_);
         }
         pause(attempt);
     }
@@ -385,9 +387,10 @@ bool Pager::recover(const fs::path& path, std::chrono::milliseconds busyTimeout)
     if (fd < 0) {
         const std::string why =
             writableHere(path) ? sysError() : "the file or its folder is read-only";
-        throw Error(Error::Kind::Io, "Cannot recover " + quoted(path) +
-                                         ": an interrupted commit left " + quoted(journal) +
-                                         " and rolling it back needs write access (" + why + ")");
+        throw Error(Error::Kind::Io, "cannot recover the file: an interrupted commit left " +
+                                         quoted(journal) +
+                                         " and rolling it back needs write access (" + why + ")")
+            .addFile(path);
     }
     Pager p(path, fd, true);  // closes fd, dropping its locks
     p.busyTimeout_ = busyTimeout;
@@ -396,9 +399,12 @@ bool Pager::recover(const fs::path& path, std::chrono::milliseconds busyTimeout)
 }
 
 void Pager::openWriter() {
-    const std::string busy =
-        "Cannot open " + quoted(path_) + " for writing: another program is writing to it";
-    if (heldByOther(kReservedByte)) throw Error(Error::Kind::Busy, busy);
+    const auto busy = [&]() -> Error {
+        return Error(Error::Kind::Busy,
+                     "cannot open the file for writing: another program is writing to it")
+            .addFile(path_);
+    };
+    if (heldByOther(kReservedByte)) throw busy();
     const auto deadline = std::chrono::steady_clock::now() + busyTimeout_;
     for (int attempt = 0;; ++attempt) {
         lockShared();
@@ -414,7 +420,7 @@ void Pager::openWriter() {
     }
     try {
         if (!trySetLock(F_WRLCK, kReservedByte) || ::flock(fd_, LOCK_EX | LOCK_NB) != 0)
-            throw Error(Error::Kind::Busy, busy);
+            throw busy();
         // A writer that died between our look and our lock left its journal.
         std::error_code ec;
         if (fs::exists(journalPath(path_), ec)) {
@@ -466,8 +472,8 @@ void Pager::refreshView() {
     viewLength_ = length;
     if (pageSize_ != 0) {
         if (overlayPageSize_ != 0 && overlayPageSize_ != pageSize_)
-            throw Error(Error::Kind::Corrupt,
-                        "The journal of " + quoted(path_) + " does not match the file's page size");
+            throw Error(Error::Kind::Corrupt, "the journal does not match the file's page size")
+                .addFile(path_);
         filePages_ = static_cast<std::uint32_t>(viewLength_ / pageSize_);
         pageCount_ = filePages_;
     }
@@ -522,26 +528,28 @@ std::unique_ptr<Pager> Pager::open(const fs::path& path, bool writable) {
     std::error_code ec;
     auto status = fs::status(path, ec);
     if (ec || !fs::exists(status))
-        throw Error(Error::Kind::Io, "Cannot open " + quoted(path) + ": no such file");
+        throw Error(Error::Kind::Io, "cannot open the file: no such file").addFile(path);
     if (fs::is_directory(status))
-        throw Error(Error::Kind::Io, "Cannot open " + quoted(path) + ": it is a folder");
+        throw Error(Error::Kind::Io, "cannot open the file: it is a folder").addFile(path);
 
     if (writable) {
         if (isReadOnly(path))
-            throw Error(Error::Kind::Io,
-                        "Cannot open " + quoted(path) + " for writing: the file is read-only");
+            throw Error(Error::Kind::Io, "cannot open the file for writing: the file is read-only")
+                .addFile(path);
         fs::path dir = path.parent_path();
         if (dir.empty()) dir = ".";
         if (isReadOnly(dir))
-            throw Error(Error::Kind::Io, "Cannot open " + quoted(path) +
-                                             " for writing: its folder is read-only, so the "
-                                             "commit journal cannot be written");
+            throw Error(Error::Kind::Io,
+                        "cannot open the file for writing: its folder is read-only, so the "
+                        "commit journal cannot be written")
+                .addFile(path);
     }
     int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
-        throw Error(Error::Kind::Io, "Cannot open " + quoted(path) +
-                                         (writable ? " for writing: " : ": ") + std::strerror(err));
+        throw Error(Error::Kind::Io, std::string("cannot open the file") +
+                                         (writable ? " for writing: " : ": ") + std::strerror(err))
+            .addFile(path);
     }
     std::unique_ptr<Pager> p(new Pager(path, fd, writable));
     if (writable) {
@@ -589,8 +597,8 @@ std::vector<std::uint8_t> Pager::readPrefix(std::size_t length) const {
 void Pager::setPageSize(std::uint32_t pageSize) {
     pageSize_ = pageSize;
     if (overlayPageSize_ != 0 && overlayPageSize_ != pageSize)
-        throw Error(Error::Kind::Corrupt,
-                    "The journal of " + quoted(path_) + " does not match the file's page size");
+        throw Error(Error::Kind::Corrupt, "the journal does not match the file's page size")
+            .addFile(path_);
     filePages_ = static_cast<std::uint32_t>(viewLength_ / pageSize);
     pageCount_ = filePages_;
     dirty_.clear();
@@ -608,8 +616,8 @@ void Pager::setCacheLimit(std::size_t pages) {
 
 void Pager::failIfBroken() const {
     if (broken_)
-        throw Error(Error::Kind::Io, "The database " + quoted(path_) +
-                                         " needs recovery after a failed commit; open it again");
+        throw Error(Error::Kind::Io, "the file needs recovery after a failed commit; open it again")
+            .addFile(path_);
 }
 
 void Pager::remember(std::uint32_t number, PageRef page) const {
@@ -627,9 +635,10 @@ PageRef Pager::page(std::uint32_t number) const {
     failIfBroken();
     if (auto d = dirty_.find(number); d != dirty_.end()) return d->second;
     if (number >= pageCount_)
-        throw Error(Error::Kind::Corrupt, "The file " + quoted(path_) + " is damaged: page " +
-                                              std::to_string(number) + " lies beyond its end (" +
-                                              std::to_string(pageCount_) + " pages)");
+        throw corruptPage(*this, number,
+                          "the page lies beyond the end of the file (" +
+                              std::to_string(pageCount_) + " pages)");
+
     if (auto c = cache_.find(number); c != cache_.end()) {
         lru_.splice(lru_.end(), lru_, c->second.position);
         return c->second.page;
@@ -650,7 +659,7 @@ PageRef Pager::page(std::uint32_t number) const {
 
 std::uint8_t* Pager::modify(std::uint32_t number) {
     if (!writable_)
-        throw Error(Error::Kind::Invalid, "The database " + quoted(path_) + " is open read-only");
+        throw Error(Error::Kind::Invalid, "the file is open read-only").addFile(path_);
     if (auto d = dirty_.find(number); d != dirty_.end()) return d->second->data();
     auto copy = std::make_shared<Page>(*page(number));
     if (auto c = cache_.find(number); c != cache_.end()) {
@@ -669,7 +678,7 @@ std::uint8_t* Pager::modify(std::uint32_t number) {
 
 std::uint32_t Pager::append() {
     if (!writable_)
-        throw Error(Error::Kind::Invalid, "The database " + quoted(path_) + " is open read-only");
+        throw Error(Error::Kind::Invalid, "the file is open read-only").addFile(path_);
     failIfBroken();
     std::uint32_t number = pageCount_++;
     dirty_.emplace(number, std::make_shared<Page>(pageSize_));
@@ -861,7 +870,8 @@ void Pager::undoInPlace() {
         if (touched_) {
             // Only a commit overwrites committed pages, under the exclusive
             // lock, which is held until this is done.
-            if (!playBack()) throw Error(Error::Kind::Io, "journal unreadable");
+            if (!playBack()) throw Error(Error::Kind::Io, "the journal is unreadable").addFile(path_);
+
         } else if (grown_) {
             // Spilled pages past the committed end: cut them off.
             step({IoStep::Kind::Truncate, 0});

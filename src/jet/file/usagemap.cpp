@@ -124,9 +124,11 @@ bool UsageMap::set(std::uint32_t page, bool value, PageAllocator* allocator) {
     const std::uint32_t span = (format_.pageSize - format_.mapPageHeader) * 8;
     const std::size_t k = page / span;
     if (k >= (rowSize_ - 1u) / 4)
-        throw Error(Error::Kind::Unsupported, "The usage map on page " + std::to_string(rowPage_) +
-                                                  " of " + quoted(pager_.path()) +
-                                                  " cannot cover page " + std::to_string(page));
+        throw Error(Error::Kind::Unsupported, "the usage map cannot cover page " +
+                                                  std::to_string(page))
+            .addFile(pager_.path())
+            .addPage(rowPage_);
+
     std::uint32_t mapPage = bytes::le32(row + 1 + 4 * k);
     if (mapPage == 0) {
         if (!value) return true;

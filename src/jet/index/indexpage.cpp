@@ -32,7 +32,8 @@ std::size_t commonPrefix(const std::uint8_t* a, const std::uint8_t* b, std::size
 }
 
 [[noreturn]] void corrupt(std::uint32_t page, const std::string& what) {
-    throw Error(Error::Kind::Corrupt, "index page " + std::to_string(page) + ": " + what);
+    throw Error(Error::Kind::Corrupt, "the index page is damaged: " + what).addPage(page);
+
 }
 
 }  // namespace

@@ -100,8 +100,9 @@ RowLayout RowLayout::of(const TableDef& table) {
     // A definition that cannot describe a row (a damaged file) stops here,
     // before any byte is laid out by it.
     auto damaged = [&](const ColumnDef& c, const char* what) {
-        throw Error(Error::Kind::Corrupt,
-                    "Table '" + table.name + "', column '" + c.name + "': " + what);
+        throw Error(Error::Kind::Corrupt, std::string("the table definition is damaged: ") + what)
+            .addTable(table.name)
+            .addColumn(c.name);
     };
     for (const ColumnDef& c : table.columns) {
         if (c.number >= 256) damaged(c, "column number out of range");
@@ -115,7 +116,9 @@ RowLayout RowLayout::of(const TableDef& table) {
         }
     }
     if (table.maxColumnNumber > 256)
-        throw Error(Error::Kind::Corrupt, "Table '" + table.name + "': too many columns");
+        throw Error(Error::Kind::Corrupt, "the table definition is damaged: too many columns")
+            .addTable(table.name);
+
     l.columnCount = std::max(maxNumber, table.maxColumnNumber);
     l.maskBytes = (l.columnCount + 7u) / 8u;
     l.varSlots.assign(static_cast<std::size_t>(maxVar + 1), -1);

@@ -93,14 +93,17 @@ std::vector<Field> crackRow(std::span<const std::uint8_t> row, const TableDef& t
         if (col.isFixed()) {
             const std::size_t size = fixedSize(col.type, col.length);
             const std::size_t start = f.rowColumnCountSize + col.fixedOffset;
-            if (start + size > fixedEnd) bad("column \"" + col.name + "\" lies outside the row");
+            if (start + size > fixedEnd)
+                throw Error(Error::Kind::Corrupt, "row: the value lies outside the row")
+                    .addColumn(col.name);
             out.bytes = row.subspan(start, size);
         } else {
             if (col.varIndex >= varCount) continue;
             const std::size_t start = offsets[col.varIndex];
             const std::size_t end = offsets[col.varIndex + 1];
             if (start > end || end > tableStart)
-                bad("column \"" + col.name + "\" has impossible bounds");
+                throw Error(Error::Kind::Corrupt, "row: the value has impossible bounds")
+                    .addColumn(col.name);
             out.bytes = row.subspan(start, end - start);
         }
         out.null = false;
@@ -116,9 +119,9 @@ Value decodeField(const Field& field, const ColumnDef& col, const Format& f, std
     const std::uint8_t* p = b.data();
     auto need = [&](std::size_t n) {
         if (b.size() < n)
-            throw Error(Error::Kind::Corrupt, "column \"" + col.name + "\" holds " +
-                                                  std::to_string(b.size()) + " bytes, needs " +
-                                                  std::to_string(n));
+            throw Error(Error::Kind::Corrupt, "the value holds " + std::to_string(b.size()) +
+                                                  " bytes, needs " + std::to_string(n))
+                .addColumn(col.name);
     };
     switch (col.type) {
         case ColumnType::Byte:
@@ -236,13 +239,18 @@ bool TableScanner::next(Row& row) {
     if (!nextRaw(raw)) return false;
     try {
         row = decodeRow(raw, table_, format_, codePage_, &pager_);
-    } catch (const Error& e) {
+    } catch (Error& e) {
         if (e.kind() != Error::Kind::Corrupt) throw;
-        throw Error(Error::Kind::Corrupt, "The file " + quoted(pager_.path()) +
-                                              " is damaged: table \"" + table_.name + "\", page " +
-                                              std::to_string(page_) + " row " +
-                                              std::to_string(rowIndex()) + ": " + e.what());
+        // Damage found on a page of its own (a long value's) is placed already.
+        if (e.page()) {
+            e.addTable(table_.name);
+            throw;
+        }
+        throw corruptPage(pager_, page_, "row " + std::to_string(rowIndex()) + ": " + e.detail())
+            .addTable(table_.name)
+            .addColumn(e.column());
     }
+
     return true;
 }
 

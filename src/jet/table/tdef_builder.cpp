@@ -40,8 +40,9 @@ void appendName(const Format& f, std::vector<std::uint8_t>& b, const std::string
                 const std::string& table) {
     std::vector<std::uint8_t> enc;
     if (!encodeName(f, name, enc))
-        throw Error(Error::Kind::Invalid, "Table '" + table + "': the name '" + name +
-                                              "' cannot be stored in this format");
+        throw Error(Error::Kind::Invalid,
+                    "the name '" + name + "' cannot be stored in this format")
+            .addTable(table);
     if (f.nameLengthSize == 1) {
         b.push_back(static_cast<std::uint8_t>(enc.size()));
     } else {
@@ -129,8 +130,9 @@ void putPhysicalIndexes(const Format& f, std::vector<std::uint8_t>& b, const Tab
         std::size_t at = grow(b, f.physicalIndexEntrySize);
         if (f.entryMagic) put32(b, at, indexMagic);
         if (p.columns.size() > 10)
-            throw Error(Error::Kind::Invalid,
-                        "Table '" + t.name + "': an index may have at most 10 columns");
+            throw Error(Error::Kind::Invalid, "an index may have at most 10 columns")
+                .addTable(t.name);
+
         for (std::size_t k = 0; k < 10; ++k) {
             std::size_t e = at + f.physicalIndexColumns + 3 * k;
             if (k < p.columns.size()) {

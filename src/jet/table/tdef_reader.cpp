@@ -186,8 +186,9 @@ TableDef readTableDef(const Pager& pager, const Format& format, std::uint32_t fi
         return t;
     } catch (const Error& e) {
         if (e.kind() != Error::Kind::Corrupt) throw;
-        throw corruptPage(pager, firstPage, e.what());
+        throw corruptPage(pager, firstPage, e.detail());
     }
+
 }
 
 }  // namespace jet

@@ -21,8 +21,7 @@ namespace {
 __extension__ typedef unsigned __int128 U128;
 
 [[noreturn]] void fail(const ConvertContext& ctx, const ColumnDef& col, const std::string& why) {
-    throw Error(Error::Kind::Conversion,
-                "Table '" + std::string(ctx.table) + "', column '" + col.name + "': " + why);
+    throw Error(Error::Kind::Conversion, why).addTable(ctx.table).addColumn(col.name);
 }
 
 std::string_view trim(std::string_view s) {
@@ -220,10 +219,11 @@ Bytes encodeText(const std::string& utf8, const ColumnDef& col, const ConvertCon
         encodeJet4Text(text, compress, out);
     } else {
         if (ctx.codePage != 1252)
-            throw Error(Error::Kind::Unsupported,
-                        "Table '" + std::string(ctx.table) + "', column '" + col.name +
-                            "': writing text in code page " + std::to_string(ctx.codePage) +
-                            " is not supported");
+            throw Error(Error::Kind::Unsupported, "writing text in code page " +
+                                                      std::to_string(ctx.codePage) +
+                                                      " is not supported")
+                .addTable(ctx.table)
+                .addColumn(col.name);
         if (!encodeCp1252(text, out))
             fail(ctx, col, "the text holds a character that code page 1252 does not have");
     }
@@ -503,9 +503,9 @@ Value convertValue(const Value& v, const ColumnDef& col, const ConvertContext& c
     if (v.isNull()) {
         if (col.type == ColumnType::Boolean) return false;
         if (!col.isNullable() && !col.isAutoNumber())
-            throw Error(Error::Kind::Constraint, "Table '" + std::string(ctx.table) +
-                                                     "', column '" + col.name +
-                                                     "' is required and cannot be left empty");
+            throw Error(Error::Kind::Constraint, "the column is required and cannot be left empty")
+                .addTable(ctx.table)
+                .addColumn(col.name);
         return {};
     }
     switch (col.type) {
@@ -538,16 +538,19 @@ Value convertValue(const Value& v, const ColumnDef& col, const ConvertContext& c
         case ColumnType::Numeric:
             return toDecimal(v, col, ctx);
     }
-    throw Error(Error::Kind::Unsupported, "Table '" + std::string(ctx.table) + "', column '" +
-                                              col.name + "': unsupported column type");
+    throw Error(Error::Kind::Unsupported, "unsupported column type")
+        .addTable(ctx.table)
+        .addColumn(col.name);
 }
 
 void convertRow(std::span<const Value> values, const TableDef& table, const ConvertContext& ctx,
                 Row& out) {
     if (values.size() > table.columns.size())
-        throw Error(Error::Kind::Invalid,
-                    "Table '" + table.name + "' has " + std::to_string(table.columns.size()) +
-                        " columns, but the row has " + std::to_string(values.size()) + " values");
+        throw Error(Error::Kind::Invalid, "the table has " + std::to_string(table.columns.size()) +
+                                              " columns, but the row has " +
+                                              std::to_string(values.size()) + " values")
+            .addTable(table.name);
+
     out.resize(table.columns.size());
     static const Value null;
     for (std::size_t i = 0; i < table.columns.size(); ++i) {

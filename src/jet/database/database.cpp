@@ -29,9 +29,7 @@ const CatalogEntry* Database::Impl::findTable(std::string_view name) const {
 
 std::shared_ptr<const TableDef> Database::Impl::tableDef(std::string_view name) const {
     const CatalogEntry* e = findTable(name);
-    if (!e)
-        throw Error(Error::Kind::Invalid,
-                    "No table \"" + std::string(name) + "\" in " + quoted(path));
+    if (!e) throw Error(Error::Kind::Invalid, "no such table").addFile(path).addTable(name);
     auto it = tables.find(e->tdefPage());
     if (it != tables.end()) return it->second;
     TableDef def = readTableDef(*pager, *format, e->tdefPage(), codePage());
@@ -60,8 +58,7 @@ void Database::Impl::invalidate() const {
 void Database::Impl::invalidateTable(std::uint32_t tdefPage) const { tables.erase(tdefPage); }
 
 void Database::Impl::requireWritable() const {
-    if (readOnly)
-        throw Error(Error::Kind::Invalid, "The database " + quoted(path) + " is open read-only");
+    if (readOnly) throw Error(Error::Kind::Invalid, "the file is open read-only").addFile(path);
 }
 
 Database::Impl::WriteScope::WriteScope(Impl& impl) : impl_(impl), implicit_(!impl.inTransaction) {
@@ -100,7 +97,7 @@ void Database::Impl::WriteScope::commit() {
 Database::Database(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Database::~Database() = default;
 
-std::unique_ptr<Database> Database::open(const std::filesystem::path& path, OpenMode mode) {
+std::unique_ptr<Database> Database::open(const std::filesystem::path& path, OpenMode mode) try {
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     impl->readOnly = mode == OpenMode::ReadOnly;
@@ -110,11 +107,13 @@ std::unique_ptr<Database> Database::open(const std::filesystem::path& path, Open
     impl->format = &Format::of(impl->header.version);
     impl->pager->setPageSize(impl->format->pageSize);
     if (impl->pager->pageCount() <= kCatalogPage)
-        throw Error(Error::Kind::Corrupt,
-                    "The file " + quoted(path) + " is damaged: it ends before its system catalog");
+        throw Error(Error::Kind::Corrupt, "the file is damaged: it ends before its system catalog");
     // Reading the catalog now turns a damaged file into an error at open.
     impl->catalogCache();
     return std::unique_ptr<Database>(new Database(std::move(impl)));
+} catch (Error& e) {
+    e.addFile(path);
+    throw;
 }
 
 const std::filesystem::path& Database::path() const { return impl_->path; }
@@ -129,54 +128,65 @@ std::uint16_t Database::codePage() const { return impl_->codePage(); }
 void Database::setTextCodePage(std::uint16_t codePage) {
     if (impl_->inTransaction)
         throw Error(Error::Kind::Invalid,
-                    "The text code page of " + quoted(impl_->path) +
-                        " cannot change while a transaction is open");
+                    "the text code page cannot change while a transaction is open")
+            .addFile(impl_->path);
     if (codePage != 0 && !canDecodeCodePage(codePage))
         throw Error(Error::Kind::Unsupported,
-                    "Code page " + std::to_string(codePage) + " is not known on this system");
+                    "code page " + std::to_string(codePage) + " is not known on this system");
     impl_->textCodePage = codePage;
     // Names were read in the old code page.
     impl_->invalidate();
 }
 
-std::vector<std::string> Database::tableNames(bool includeSystem) const {
+std::vector<std::string> Database::tableNames(bool includeSystem) const try {
     const ReadSnapshot snapshot(*impl_);
     std::vector<std::string> out;
     for (const CatalogEntry* e : impl_->catalogCache().tables())
         if (includeSystem || !e->isSystem()) out.push_back(e->name);
     return out;
+} catch (Error& e) {
+    impl_->addContext(e);
+    throw;
 }
 
-bool Database::hasTable(std::string_view name) const {
+bool Database::hasTable(std::string_view name) const try {
     const ReadSnapshot snapshot(*impl_);
     return impl_->findTable(name) != nullptr;
+} catch (Error& e) {
+    impl_->addContext(e);
+    throw;
 }
 
-const TableDef& Database::table(std::string_view name) const {
+const TableDef& Database::table(std::string_view name) const try {
     const ReadSnapshot snapshot(*impl_);
     return impl_->publish(impl_->tableDef(name));
+} catch (Error& e) {
+    impl_->addContext(e, name);
+    throw;
 }
 
-RowCursor Database::scan(std::string_view name) const {
+RowCursor Database::scan(std::string_view name) const try {
     auto state = std::make_unique<RowCursor::State>();
     state->snapshot.emplace(ReadSnapshot(*impl_));
     state->table = impl_->tableDef(name);
     state->scanner = std::make_unique<TableScanner>(*impl_->pager, *impl_->format, *state->table,
                                                     impl_->codePage());
     return RowCursor(std::move(state));
+} catch (Error& e) {
+    impl_->addContext(e, name);
+    throw;
 }
 
 void Database::begin() {
     impl_->requireWritable();
     if (impl_->inTransaction)
-        throw Error(Error::Kind::Invalid,
-                    "A transaction is already open on " + quoted(impl_->path));
+        throw Error(Error::Kind::Invalid, "a transaction is already open").addFile(impl_->path);
     impl_->inTransaction = true;
 }
 
-void Database::commit() {
+void Database::commit() try {
     if (!impl_->inTransaction)
-        throw Error(Error::Kind::Invalid, "No transaction is open on " + quoted(impl_->path));
+        throw Error(Error::Kind::Invalid, "no transaction is open");
     impl_->inTransaction = false;
     try {
         flushIndexes(*impl_);
@@ -188,9 +198,13 @@ void Database::commit() {
         discardIndexes(*impl_);
         throw;
     }
+} catch (Error& e) {
+    impl_->addContext(e);
+    throw;
 }
 
 void Database::rollback() {
+
     if (!impl_->inTransaction) return;
     impl_->inTransaction = false;
     impl_->pager->rollback();
@@ -228,11 +242,15 @@ RowCursor::RowCursor(RowCursor&&) noexcept = default;
 RowCursor& RowCursor::operator=(RowCursor&&) noexcept = default;
 RowCursor::~RowCursor() = default;
 
-bool RowCursor::next() {
+bool RowCursor::next() try {
     if (state_->scanner->next(state_->row)) return true;
     state_->snapshot.reset();
     return false;
+} catch (Error& e) {
+    e.addTable(state_->table->name);
+    throw;
 }
+
 const Row& RowCursor::row() const { return state_->row; }
 const TableDef& RowCursor::table() const { return *state_->table; }
 

@@ -14,6 +14,7 @@
 
 #include "jet/database.h"
 #include "jet/database/catalog.h"
+#include "jet/error.h"
 #include "jet/file/format.h"
 #include "jet/file/header.h"
 #include "jet/file/pager.h"
@@ -61,6 +62,9 @@ struct Database::Impl {
 
     // Fails with Invalid naming the file when the database is read-only.
     void requireWritable() const;
+    // Names this file, and the table when given, in an error on its way out.
+    void addContext(Error& e, std::string_view table = {}) const { e.addFile(path).addTable(table); }
+
 
     // Brackets one change made through the public interface: outside
     // begin()/commit() it commits by itself on commit() and discards the

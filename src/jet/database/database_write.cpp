@@ -154,7 +154,9 @@ public:
                 continue;
             if (stored_[i].isNull()) {
                 if (autoNumber >= 0x7FFFFFFF)
-                    invalid("Table '" + def_->name + "': the AutoNumber values are used up");
+                    throw Error(Error::Kind::Invalid, "the AutoNumber values are used up")
+                        .addTable(def_->name)
+                        .addColumn(def_->columns[i].name);
                 stored_[i] = std::int64_t{++autoNumber};
             } else if (stored_[i].as<std::int64_t>() > static_cast<std::int64_t>(autoNumber)) {
                 autoNumber = static_cast<std::uint32_t>(stored_[i].as<std::int64_t>());
@@ -169,10 +171,7 @@ public:
         placeLongValues();
         row_.clear();
         buildRow(f_, layout_, stored_, row_);
-        if (row_.size() > f_.maxRowSize)
-            invalid("Table '" + def_->name + "': a row of " + std::to_string(row_.size()) +
-                    " bytes is larger than the format allows (" + std::to_string(f_.maxRowSize) +
-                    ")");
+        if (row_.size() > f_.maxRowSize) tooLarge(row_.size());
 
         if (!ours(page_) || datapage::roomForRow(*pager.page(page_), f_) < row_.size()) newPage();
         std::uint8_t rowNumber = datapage::addRow({pager.modify(page_), f_.pageSize}, f_, row_);
@@ -214,21 +213,26 @@ private:
         }
         if (data.empty()) return;
         std::size_t base = rowLength(f_, layout_, stored_);
-        if (base > f_.maxRowSize)
-            invalid("Table '" + def_->name + "': a row of " + std::to_string(base) +
-                    " bytes is larger than the format allows (" + std::to_string(f_.maxRowSize) +
-                    ")");
+        if (base > f_.maxRowSize) tooLarge(base);
         std::size_t room = f_.maxRowSize - base;
         for (auto& [index, bytes] : data) {
             const ColumnDef& col = def_->columns[index];
             auto it = lv_.find(col.number);
             if (it == lv_.end())
-                throw Error(Error::Kind::Corrupt, "Table '" + def_->name + "', column '" +
-                                                      col.name + "' has no long-value usage maps");
+                throw Error(Error::Kind::Corrupt, "the column has no long-value usage maps")
+                    .addTable(def_->name)
+                    .addColumn(col.name);
             auto field = writeLongValue(f_, bytes, room + 12, *it->second);
             room -= field.size() - 12;
             stored_[index] = Bytes(std::move(field));
         }
+    }
+
+    [[noreturn]] void tooLarge(std::size_t size) const {
+        throw Error(Error::Kind::Invalid, "a row of " + std::to_string(size) +
+                                              " bytes is larger than the format allows (" +
+                                              std::to_string(f_.maxRowSize) + ")")
+            .addTable(def_->name);
     }
 
     bool needKeys() const { return !def_->physicalIndexes.empty(); }
@@ -280,8 +284,9 @@ private:
 std::size_t columnIndex(const TableDef& t, std::string_view name) {
     for (std::size_t i = 0; i < t.columns.size(); ++i)
         if (namesEqual(t.columns[i].name, name)) return i;
-    throw Error(Error::Kind::Corrupt,
-                "The system table " + t.name + " has no column " + std::string(name));
+    throw Error(Error::Kind::Corrupt, "the system table has no such column")
+        .addTable(t.name)
+        .addColumn(name);
 }
 
 // A page with room for count usage-map rows: the page that holds the
@@ -416,7 +421,8 @@ std::vector<std::uint8_t> Database::emptyImage(Version version) {
 std::unique_ptr<Database> Database::create(const std::filesystem::path& path, Version version) {
     // Complete or absent after a crash, never an empty file in the way.
     const std::string why = writeNewFile(path, buildEmptyDatabase(version));
-    if (!why.empty()) throw Error(Error::Kind::Io, "Cannot create " + quoted(path) + ": " + why);
+    if (!why.empty()) throw Error(Error::Kind::Io, "cannot create the file: " + why).addFile(path);
+
     return open(path, OpenMode::ReadWrite);
 }
 
@@ -424,38 +430,41 @@ std::unique_ptr<Database> Database::create(const std::filesystem::path& path, Ve
 
 namespace {
 
-// The new table's columns, checked and laid out. Messages start with where.
-TableDef layOutTable(const Format& f, const std::string& name, const std::vector<ColumnSpec>& specs,
-                     const std::string& where) {
+[[noreturn]] void invalidColumn(const std::string& column, const std::string& why) {
+    throw Error(Error::Kind::Invalid, why).addColumn(column);
+}
+
+// The new table's columns, checked and laid out.
+TableDef layOutTable(const Format& f, const std::string& name,
+                     const std::vector<ColumnSpec>& specs) {
     TableLayoutBuilder layout(f);
     for (const ColumnSpec& s : specs) {
-        const std::string col = "column '" + s.name + "': ";
-        if (auto why = nameProblem(f, s.name); !why.empty()) invalid(where + col + why);
+        if (auto why = nameProblem(f, s.name); !why.empty()) invalidColumn(s.name, why);
         for (const ColumnDef& other : layout.table().columns)
-            if (namesEqual(other.name, s.name)) invalid(where + col + "the name is used twice");
+            if (namesEqual(other.name, s.name)) invalidColumn(s.name, "the name is used twice");
         ColumnDef c;
         c.name = s.name;
         c.type = s.type;
         c.flags = s.required ? 0x00 : 0x02;
         if (s.autoNumber) {
             if (s.type != ColumnType::Long)
-                invalid(where + col + "only a Long Integer can be AutoNumber");
+                invalidColumn(s.name, "only a Long Integer can be AutoNumber");
             c.flags = 0x06;  // as Access: AutoNumber and "may be Null" (it never is)
         }
         if (s.type == ColumnType::Text || s.type == ColumnType::Binary) {
             int n = s.length == 0 ? 255 : s.length;
             if (n < 1 || n > 255)
-                invalid(where + col + "the size must be 1 to 255, not " + std::to_string(s.length));
+                invalidColumn(s.name, "the size must be 1 to 255, not " + std::to_string(s.length));
             c.length = layout.variableLength(s.type, n);
         }
         if (s.type == ColumnType::Text || s.type == ColumnType::Memo)
             c.extraFlags = f.compressedText;
         if (s.type == ColumnType::Numeric) {
             if (!f.decimalColumns)
-                invalid(where + col + "Decimal columns need an Access 2000 database");
+                invalidColumn(s.name, "Decimal columns need an Access 2000 database");
             if (s.precision < 1 || s.precision > 28 || s.scale > s.precision)
-                invalid(where + col +
-                        "Decimal precision must be 1 to 28 and scale at most the precision");
+                invalidColumn(s.name,
+                              "Decimal precision must be 1 to 28 and scale at most the precision");
             c.precision = s.precision;
             c.scale = s.scale;
         }
@@ -467,7 +476,7 @@ TableDef layOutTable(const Format& f, const std::string& name, const std::vector
 }
 
 // The smallest row this table can have must fit the format.
-void checkSmallestRow(const Format& f, const TableDef& def, const std::string& where) {
+void checkSmallestRow(const Format& f, const TableDef& def) {
     RowLayout layout = RowLayout::of(def);
     Row minimal(def.columns.size());
     for (std::size_t i = 0; i < def.columns.size(); ++i)
@@ -475,7 +484,7 @@ void checkSmallestRow(const Format& f, const TableDef& def, const std::string& w
     std::vector<std::uint8_t> bytesOut;
     std::size_t size = buildRow(f, layout, minimal, bytesOut);
     if (size > f.maxRowSize)
-        invalid(where + "its rows would take " + std::to_string(size) +
+        invalid("the table's rows would take " + std::to_string(size) +
                 " bytes, more than the format's limit of " + std::to_string(f.maxRowSize));
 }
 
@@ -580,24 +589,23 @@ void addAccessRights(Database::Impl& impl, const Catalog& catalog, std::uint32_t
 
 }  // namespace
 
-void Database::createTable(const std::string& name, const std::vector<ColumnSpec>& specs) {
+void Database::createTable(const std::string& name, const std::vector<ColumnSpec>& specs) try {
     Impl& impl = *impl_;
     Impl::WriteScope scope(impl);
     const Format& f = *impl.format;
-    const std::string where = "Cannot create table '" + name + "' in " + quoted(impl.path) + ": ";
 
-    if (auto why = nameProblem(f, name); !why.empty()) invalid(where + why);
+    if (auto why = nameProblem(f, name); !why.empty()) invalid(why);
     const Catalog& catalog = impl.catalogCache();
     for (const CatalogEntry& e : catalog.objects) {
         if ((e.parentId == catalog.tablesContainer || e.type == 1) && namesEqual(e.name, name))
-            invalid(where + "an object of that name exists");
+            invalid("an object of that name exists");
     }
-    if (specs.empty()) invalid(where + "a table needs at least one column");
+    if (specs.empty()) invalid("a table needs at least one column");
     if (specs.size() > f.maxColumns)
-        invalid(where + "a table may have at most " + std::to_string(f.maxColumns) + " columns");
+        invalid("a table may have at most " + std::to_string(f.maxColumns) + " columns");
 
-    TableDef def = layOutTable(f, name, specs, where);
-    checkSmallestRow(f, def, where);
+    TableDef def = layOutTable(f, name, specs);
+    checkSmallestRow(f, def);
     PageAllocator allocator(*impl.pager, f);
     placeUsageMaps(impl, allocator, def);
     writeDefinition(impl, allocator, def);
@@ -606,18 +614,19 @@ void Database::createTable(const std::string& name, const std::vector<ColumnSpec
 
     impl.invalidate();
     scope.commit();
+} catch (Error& e) {
+    impl_->addContext(e, name);
+    throw;
 }
 
-void Database::dropTable(std::string_view name) {
+void Database::dropTable(std::string_view name) try {
     Impl& impl = *impl_;
     Impl::WriteScope scope(impl);
     const Format& f = *impl.format;
     const CatalogEntry* entry = impl.findTable(name);
-    if (!entry)
-        invalid("Cannot drop table '" + std::string(name) + "': there is no such table in " +
-                quoted(impl.path));
+    if (!entry) invalid("cannot drop the table: there is no such table");
     if (entry->isSystem() || entry->tdefPage() <= 5)
-        invalid("Cannot drop table '" + std::string(name) + "': it is a system table");
+        invalid("cannot drop the table: it is a system table");
     const std::int32_t id = entry->id;
     const std::uint32_t tdefPage = entry->tdefPage();
     auto def = impl.tableDef(name);
@@ -665,18 +674,23 @@ void Database::dropTable(std::string_view name) {
 
     impl.invalidate();
     scope.commit();
+} catch (Error& e) {
+    impl_->addContext(e, name);
+    throw;
 }
 
 // ---- rows ---------------------------------------------------------------
 
-void Database::insertRow(std::string_view table, std::span<const Value> row) {
+void Database::insertRow(std::string_view table, std::span<const Value> row) try {
     Impl& impl = *impl_;
     Impl::WriteScope scope(impl);
     auto def = impl.tableDef(table);
-    if (def->isSystem)
-        invalid("Rows cannot be added to the system table " + def->name + " directly");
+    if (def->isSystem) invalid("rows cannot be added to a system table directly");
     Appender(impl, def).append(row);
     scope.commit();
+} catch (Error& e) {
+    impl_->addContext(e, table);
+    throw;
 }
 
 struct RowInserter::State {
@@ -684,11 +698,10 @@ struct RowInserter::State {
     std::unique_ptr<Appender> appender;
 };
 
-RowInserter Database::inserter(std::string_view table) {
+RowInserter Database::inserter(std::string_view table) try {
     impl_->requireWritable();
     auto def = impl_->tableDef(table);
-    if (def->isSystem)
-        invalid("Rows cannot be added to the system table " + def->name + " directly");
+    if (def->isSystem) invalid("rows cannot be added to a system table directly");
     auto state = std::make_unique<RowInserter::State>();
     state->impl = impl_.get();
     state->appender = std::make_unique<Appender>(*impl_, def);
@@ -709,6 +722,9 @@ RowInserter Database::inserter(std::string_view table) {
             static_cast<std::uint32_t>(std::clamp<std::int64_t>(largest, 0, 0x7FFFFFFF)));
     }
     return RowInserter(std::move(state));
+} catch (Error& e) {
+    impl_->addContext(e, table);
+    throw;
 }
 
 RowInserter::RowInserter(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -718,10 +734,13 @@ RowInserter::~RowInserter() = default;
 
 const TableDef& RowInserter::table() const { return state_->appender->table(); }
 
-void RowInserter::insert(std::span<const Value> row) {
+void RowInserter::insert(std::span<const Value> row) try {
     Database::Impl::WriteScope scope(*state_->impl);
     state_->appender->append(row);
     scope.commit();
+} catch (Error& e) {
+    state_->impl->addContext(e, table().name);
+    throw;
 }
 
 }  // namespace jet

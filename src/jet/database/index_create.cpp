@@ -57,11 +57,14 @@ std::uint32_t mapRowPage(Database::Impl& impl, PageAllocator& allocator, const T
     return fresh;
 }
 
-// Throws what createIndex refuses, the index and table named first.
+// Throws what createIndex refuses; createIndex names the index, its table and the file.
 struct Refusal {
-    std::string where;
     [[noreturn]] void operator()(Error::Kind kind, const std::string& why) const {
-        throw Error(kind, where + why);
+        throw Error(kind, why);
+    }
+    [[noreturn]] void operator()(Error::Kind kind, const std::string& column,
+                                 const std::string& why) const {
+        throw Error(kind, why).addColumn(column);
     }
 };
 
@@ -96,26 +99,23 @@ PhysicalIndex physicalIndexFor(const Format& f, const TableDef& def, const Index
     index.number = static_cast<int>(def.physicalIndexes.size());
     for (const auto& [columnName, ascending] : spec.columns) {
         const ColumnDef* column = def.findColumn(columnName);
-        if (!column) refuse(Error::Kind::Invalid, "the table has no column '" + columnName + "'");
+        if (!column) refuse(Error::Kind::Invalid, columnName, "the table has no such column");
         if (!isIndexable(column->type, f.version))
-            refuse(Error::Kind::Invalid,
-                   "column '" + column->name + "' is a " + columnTypeName(column->type) +
-                       " column; " +
-                       (column->type == ColumnType::Memo
-                            ? "Memo columns cannot be indexed in an Access 95/97 database"
-                            : "OLE Object columns cannot be indexed"));
+            refuse(Error::Kind::Invalid, column->name,
+                   column->type == ColumnType::Memo
+                       ? "Memo columns cannot be indexed in an Access 95/97 database"
+                       : "OLE Object columns cannot be indexed");
         // Access keys a memo by its first 255 characters only; it does not
         // let one identify a row.
         if (spec.primaryKey && column->type == ColumnType::Memo)
-            refuse(Error::Kind::Invalid, "column '" + column->name +
-                                             "' is a Memo column; a primary key cannot include it");
+            refuse(Error::Kind::Invalid, column->name, "a primary key cannot include a Memo column");
         for (const IndexColumn& c : index.columns)
             if (c.columnNumber == column->number)
-                refuse(Error::Kind::Invalid, "column '" + column->name + "' is named twice");
+                refuse(Error::Kind::Invalid, column->name, "the column is named twice");
         if ((column->type == ColumnType::Text || column->type == ColumnType::Memo) &&
             !isSupportedTextSortOrder(f.version, column->sortOrder))
-            refuse(Error::Kind::Unsupported,
-                   "column '" + column->name + "' uses a text sort order other than General");
+            refuse(Error::Kind::Unsupported, column->name,
+                   "the column uses a text sort order other than General");
         index.columns.push_back({column->number, ascending});
     }
     const bool unique = spec.unique || spec.primaryKey;
@@ -210,7 +210,7 @@ void rewriteDefinition(Database::Impl& impl, PageAllocator& allocator, const Tab
 
 }  // namespace
 
-void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
+void Database::createIndex(std::string_view tableName, const IndexSpec& spec) try {
     Impl& impl = *impl_;
     Impl::WriteScope scope(impl);
     const Format& f = *impl.format;
@@ -219,8 +219,7 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
     flushIndexes(impl);
 
     TableDef def = *impl.tableDef(tableName);
-    const Refusal refuse{"Cannot create index '" + spec.name + "' on table '" + def.name + "' in " +
-                         quoted(impl.path) + ": "};
+    const Refusal refuse;
     checkIndexSpec(f, def, spec, refuse);
     const PhysicalIndex index = physicalIndexFor(f, def, spec, refuse);
 
@@ -242,6 +241,10 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) {
     discardTableIndexes(impl, def.tdefPage);
     impl.invalidateTable(def.tdefPage);
     scope.commit();
+} catch (Error& e) {
+    impl_->addContext(e, tableName);
+    e.addIndex(spec.name);
+    throw;
 }
 
 }  // namespace jet

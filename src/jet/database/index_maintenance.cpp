@@ -15,8 +15,9 @@ namespace jet {
 
 std::span<const std::uint8_t> PagerIndexStore::read(std::uint32_t page) {
     if (page >= pager_.pageCount())
-        throw Error(Error::Kind::Corrupt,
-                    "index page " + std::to_string(page) + " lies beyond the end of the file");
+        throw Error(Error::Kind::Corrupt, "the index page lies beyond the end of the file")
+            .addFile(pager_.path())
+            .addPage(page);
     held_ = pager_.page(page);
     return {held_->data(), held_->size()};
 }
@@ -35,14 +36,15 @@ std::uint32_t PagerIndexStore::allocate() {
 
 namespace {
 
-[[noreturn]] void constraint(const std::string& message) {
-    throw Error(Error::Kind::Constraint, message);
+[[noreturn]] void constraint(const TableDef& table, const PhysicalIndex& index,
+                             const std::string& why) {
+    throw Error(Error::Kind::Constraint, why).addTable(table.name).addIndex(indexName(table, index));
 }
 
-[[noreturn]] void rethrowWithContext(const Database::Impl& impl, const TableDef& table,
-                                     const PhysicalIndex& index, const Error& e) {
-    throw Error(e.kind(), "Table '" + table.name + "', index '" + indexName(table, index) +
-                              "' in " + quoted(impl.path) + ": " + e.what());
+// Names the index, its table and the file in an error from the index's tree.
+void addIndexContext(Error& e, const Database::Impl& impl, const TableDef& table,
+                     const PhysicalIndex& index) {
+    e.addFile(impl.path).addTable(table.name).addIndex(indexName(table, index));
 }
 
 std::string columnList(const IndexLayout& layout) {
@@ -60,7 +62,7 @@ struct IndexSession {
         std::unique_ptr<PagerIndexStore> store;
         std::unique_ptr<IndexTree> tree;
         std::int64_t newKeys = 0;
-        std::string label;  // "Table 'T', index 'I'", for errors at flush
+        std::string table, index;  // named in errors at flush
     };
     std::map<std::pair<std::uint32_t, std::uint32_t>, Tree> trees;  // (TDEF page, root page)
 
@@ -120,8 +122,8 @@ struct IndexSession {
             t.store = std::make_unique<PagerIndexStore>(*impl.pager, *impl.format, p.usageMap);
             t.tree =
                 std::make_unique<IndexTree>(*impl.format, *t.store, p.rootPage, table.tdefPage);
-            t.label = "Table '" + table.name + "', index '" + indexName(table, p) + "' in " +
-                      quoted(impl.path);
+            t.table = table.name;
+            t.index = indexName(table, p);
         }
         return t;
     }
@@ -152,10 +154,11 @@ IndexLayout indexLayout(const TableDef& table, const PhysicalIndex& index) {
         auto it = std::find_if(table.columns.begin(), table.columns.end(),
                                [&](const ColumnDef& c) { return c.number == ic.columnNumber; });
         if (it == table.columns.end())
-            throw Error(Error::Kind::Corrupt, "Table '" + table.name + "': index '" +
-                                                  indexName(table, index) + "' names column " +
+            throw Error(Error::Kind::Corrupt, "the index names column " +
                                                   std::to_string(ic.columnNumber) +
-                                                  ", which the table does not have");
+                                                  ", which the table does not have")
+                .addTable(table.name)
+                .addIndex(indexName(table, index));
         layout.columns.push_back({it->type, ic.ascending, it->scale,
                                   it->sortOrder ? it->sortOrder : std::uint16_t{0x0409}});
         layout.valueAt.push_back(static_cast<std::size_t>(it - table.columns.begin()));
@@ -213,30 +216,32 @@ void indexRowCheck(Database::Impl& impl, const TableDef& table, const Row& row) 
         const RowKey& k = s.keys[n];
         const bool primary = plan.primary[n];
         if (k.anyNull && (primary || (p.flags & 0x08) != 0)) {
-            constraint("Table '" + table.name + "': the row leaves a column of " +
-                       (primary ? "the primary key '" : "the required index '") +
-                       indexName(table, p) + "' (" + columnList(indexLayout(table, p)) +
-                       ") empty; it was not added");
+            constraint(table, p,
+                       std::string("the row leaves a column of ") +
+                           (primary ? "the primary key (" : "the required index (") +
+                           columnList(indexLayout(table, p)) + ") empty; it was not added");
         }
         if (k.skip) continue;
         if (k.key.size() > maxKey)
             throw Error(Error::Kind::Unsupported,
-                        "Table '" + table.name + "': the key of index '" + indexName(table, p) +
-                            "' for this row is too long to store; it was not added");
+                        "the index key for this row is too long to store; it was not added")
+                .addTable(table.name)
+                .addIndex(indexName(table, p));
         // A unique index is looked up now, and the insert starts from the
         // lookup; the others take their entries at the flush.
         if (plan.deferred[n]) continue;
         bool taken = false;
         try {
             taken = plan.trees[n]->tree->containsKey(k.key);
-        } catch (const Error& e) {
-            rethrowWithContext(impl, table, p, e);
+        } catch (Error& e) {
+            addIndexContext(e, impl, table, p);
+            throw;
         }
         if (taken && !k.anyNull && (p.isUnique() || primary)) {
-            constraint("Table '" + table.name +
-                       "': the row would duplicate a value of the unique " +
-                       std::string(primary ? "primary key '" : "index '") + indexName(table, p) +
-                       "' (" + columnList(indexLayout(table, p)) + "); it was not added");
+            constraint(table, p,
+                       std::string("the row would duplicate a value of the unique ") +
+                           (primary ? "primary key (" : "index (") +
+                           columnList(indexLayout(table, p)) + "); it was not added");
         }
     }
     s.checkedRow = &row;
@@ -263,9 +268,10 @@ void indexRowInserted(Database::Impl& impl, const TableDef& table, const Row& ro
                 t.tree->defer(s.keys[n].key, pointer);
             else if (t.tree->insert(s.keys[n].key, pointer))
                 ++t.newKeys;
-        } catch (const Error& e) {
+        } catch (Error& e) {
             s.failed = true;
-            rethrowWithContext(impl, table, table.physicalIndexes[n], e);
+            addIndexContext(e, impl, table, table.physicalIndexes[n]);
+            throw;
         } catch (...) {
             s.failed = true;
             throw;
@@ -277,16 +283,19 @@ void flushIndexes(Database::Impl& impl) {
     if (!impl.indexSession) return;
     if (impl.indexSession->failed)
         throw Error(Error::Kind::Invalid,
-                    "A row of this transaction was stored without all its index entries in " +
-                        quoted(impl.path) + "; the transaction cannot be committed");
+                    "a row of this transaction was stored without all its index entries; the "
+                    "transaction cannot be committed")
+            .addFile(impl.path);
     const Format& f = *impl.format;
     for (auto& [id, t] : impl.indexSession->trees) {
         (void)id;
         try {
             t.tree->flush();
-        } catch (const Error& e) {
-            throw Error(e.kind(), t.label + ": " + e.what());
+        } catch (Error& e) {
+            e.addFile(impl.path).addTable(t.table).addIndex(t.index);
+            throw;
         }
+
         t.newKeys += t.tree->takeDeferredNewKeys();
         if (t.newKeys != 0) {
             std::uint8_t* count = impl.pager->modify(t.tdefPage) + f.tdefBlockEnd +

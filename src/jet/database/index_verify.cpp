@@ -84,7 +84,7 @@ private:
         try {
             page = readIndexPage(fmt_, *pager_.page(number), number);
         } catch (const Error& e) {
-            problem(e.what());
+            problem("page " + std::to_string(number) + ": " + e.detail());
             return std::nullopt;
         }
         if (page.tdefPage != tdef_)
@@ -251,10 +251,10 @@ std::vector<std::string> Database::verifyIndexes(std::string_view tableName) con
     for (const PhysicalIndex& index : table->physicalIndexes) {
         try {
             verifyIndex(impl, *table, index, problems);
-        } catch (const Error& e) {
-            problems.push_back("Table '" + table->name + "', index '" + indexName(*table, index) +
-                               "': " + e.what());
+        } catch (Error& e) {
+            problems.push_back(e.addTable(table->name).addIndex(indexName(*table, index)).withoutFile());
         }
+
     }
     return problems;
 }

@@ -323,16 +323,18 @@ private:
         for (std::size_t i = 0; i < create.columns.size(); ++i)
             for (std::size_t j = 0; j < i; ++j)
                 if (sameWord(create.columns[i].name, create.columns[j].name))
-                    throw Error(Error::Kind::Invalid, "The column name '" + create.columns[i].name +
-                                                          "' appears twice in table '" +
-                                                          create.table + "'.");
+                    throw Error(Error::Kind::Invalid, "the column name appears twice.")
+                        .addTable(create.table)
+                        .addColumn(create.columns[i].name);
         for (const IndexSpec& index : create.indexes)
             for (const auto& [col, asc] : index.columns)
                 if (std::none_of(create.columns.begin(), create.columns.end(),
                                  [&](const ColumnSpec& c) { return sameWord(c.name, col); }))
                     throw Error(Error::Kind::Invalid,
-                                "The constraint '" + index.name + "' names the column '" + col +
-                                    "', which table '" + create.table + "' does not have.");
+                                "the constraint names a column that the table does not have.")
+                        .addTable(create.table)
+                        .addIndex(index.name)
+                        .addColumn(col);
         return create;
     }
 
@@ -377,12 +379,12 @@ private:
     void addIndex(CreateTable& create, IndexSpec index) {
         for (const IndexSpec& other : create.indexes) {
             if (other.primaryKey && index.primaryKey)
-                throw Error(Error::Kind::Invalid,
-                            "Table '" + create.table + "' has more than one primary key.");
+                throw Error(Error::Kind::Invalid, "more than one primary key.")
+                    .addTable(create.table);
             if (sameWord(other.name, index.name))
-                throw Error(Error::Kind::Invalid, "The index name '" + index.name +
-                                                      "' appears twice in table '" + create.table +
-                                                      "'.");
+                throw Error(Error::Kind::Invalid, "the index name appears twice.")
+                    .addTable(create.table)
+                    .addIndex(index.name);
         }
         create.indexes.push_back(std::move(index));
     }
@@ -392,9 +394,10 @@ private:
         ColumnSpec spec;
         spec.name = name("column");
         if (peek().kind != Tok::Word || isModifier())
-            throw Error(Error::Kind::Invalid, "The column '" + spec.name + "' of table '" +
-                                                  create.table + "' has no type (at " +
-                                                  quoteAt(text_, at) + ").");
+            throw Error(Error::Kind::Invalid, "the column has no type (at " + quoteAt(text_, at) +
+                                                  ").")
+                .addTable(create.table)
+                .addColumn(spec.name);
         columnType(spec, spec.name);
         // Modifiers in any order.
         for (;;) {
@@ -438,9 +441,9 @@ private:
                 isTypePrefix(words + " " + lower(peek().text))))
             words += " " + lower(next().text);
         const TypeWord* type = findType(words);
-        const std::string where = column.empty() ? std::string() : " of column '" + column + "'";
         if (!type)
-            throw Error(Error::Kind::Invalid, "Unknown column type '" + words + "'" + where + ".");
+            throw Error(Error::Kind::Invalid, "unknown column type '" + words + "'.")
+                .addColumn(column);
         spec.type = type->type;
         spec.autoNumber = type->autoNumber;
 
@@ -464,10 +467,11 @@ private:
         }
         auto range = [&](std::int64_t v, std::int64_t lo, std::int64_t hi, const char* what) {
             if (v < lo || v > hi)
-                throw Error(Error::Kind::Invalid, std::string("The ") + what + " " +
-                                                      std::to_string(v) + where +
-                                                      " is out of range (" + std::to_string(lo) +
-                                                      " to " + std::to_string(hi) + ").");
+                throw Error(Error::Kind::Invalid, std::string("the ") + what + " " +
+                                                      std::to_string(v) + " is out of range (" +
+                                                      std::to_string(lo) + " to " +
+                                                      std::to_string(hi) + ").")
+                    .addColumn(column);
         };
         switch (type->args) {
             case Args::Size:
@@ -490,10 +494,10 @@ private:
                 if (args.size() == 1)
                     fail("COUNTER takes a seed and an increment", text_, peek().begin);
                 if (args.size() == 2 && (args[0] != 1 || args[1] != 1))
-                    throw Error(
-                        Error::Kind::Unsupported,
-                        "AutoNumber seeds and increments other than (1,1) are not supported" +
-                            where + ".");
+                    throw Error(Error::Kind::Unsupported,
+                                "AutoNumber seeds and increments other than (1,1) are not "
+                                "supported.")
+                        .addColumn(column);
                 break;
             case Args::None:
                 break;
@@ -540,9 +544,11 @@ private:
         for (std::size_t i = 0; i < cols.size(); ++i)
             for (std::size_t j = 0; j < i; ++j)
                 if (sameWord(cols[i].first, cols[j].first))
-                    throw Error(Error::Kind::Invalid, "The column '" + cols[i].first +
-                                                          "' appears twice in index '" +
-                                                          create.index.name + "'.");
+                    throw Error(Error::Kind::Invalid, "the column appears twice in the index.")
+                        .addTable(create.table)
+                        .addIndex(create.index.name)
+                        .addColumn(cols[i].first);
+
         return create;
     }
 

@@ -193,18 +193,19 @@ TEST(SqlParse, MistakesAreClearErrors) {
     const std::string longest(64, 'x');
     const std::pair<std::string, std::string> cases[] = {
         {"Create table [T] (\r\n[A] , \r\n[B] Integer\r\n ) ",
-         "column 'A' of table 'T' has no type"},
+         "Table 'T', column 'A': the column has no type"},
         {"Create table [T] (\r\n[A]\r\n ) ", "has no type"},
         {"Create table [T] (\r\n ) ", "without columns"},
-        {"Create table [T] (\r\n[A] Varchar2(10)\r\n ) ", "Unknown column type 'varchar2'"},
+        {"Create table [T] (\r\n[A] Varchar2(10)\r\n ) ", "unknown column type 'varchar2'"},
+
         {"create table t (a text(0))", "size 0"},
         {"create table t (a text(256))", "size 256"},
         {"create table t (a decimal(5,6))", "scale 6"},
-        {"create table t (a long, A text)", "'A' appears twice"},
+        {"create table t (a long, A text)", "column 'A': the column name appears twice"},
         {"create table [" + tooLong + "] (a long)", "too long"},
         {"create table t ([" + tooLong + "] long)", "too long"},
         {"create index [" + tooLong + "] on t (a)", "too long"},
-        {"create index i on t (a, A)", "appears twice in index"},
+        {"create index i on t (a, A)", "index 'i', column 'A': the column appears twice"},
         {"create index i on t ()", "expected a column name"},
         {"create index i on t", "expected '('"},
         {"create table [T (a long)", "'[' without its ']'"},

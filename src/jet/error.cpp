@@ -69,7 +69,8 @@ std::string Error::compose(bool withFile) const {
     }
     if (!places.empty()) out += places + ": ";
     out += detail_;
-    if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 'a' + 'A');
+    if (!out.empty() && out[0] >= 'a' && out[0] <= 'z')
+        out[0] = static_cast<char>(out[0] - 'a' + 'A');
     return out;
 }
 

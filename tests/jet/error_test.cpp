@@ -1,13 +1,14 @@
 // jet::Error: one message form built from its places, and the engine's scopes
 // filling in the places they know, each once.
 
+#include "jet/error.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 
 #include "jet/database.h"
-#include "jet/error.h"
 #include "jet/file/bytes.h"
 #include "jet/file/format.h"
 #include "jet/sql/sql.h"
@@ -42,7 +43,8 @@ TEST(ErrorForm, PlacesStandInOneOrderBeforeTheDetail) {
     EXPECT_STREQ(e.what(),
                  "\"/d/out.mdb\": table 'Orders', index 'ByAmount', column 'Amount', page 0: "
                  "not a number");
-    EXPECT_EQ(e.withoutFile(), "Table 'Orders', index 'ByAmount', column 'Amount', page 0: not a number");
+    EXPECT_EQ(e.withoutFile(),
+              "Table 'Orders', index 'ByAmount', column 'Amount', page 0: not a number");
     EXPECT_EQ(e.detail(), "not a number");
     EXPECT_EQ(e.kind(), Error::Kind::Conversion);
 
@@ -122,7 +124,9 @@ TEST_F(ErrorScopes, NestedScopesOfAStatementNameEachPlaceOnce) {
     EXPECT_EQ(e.index(), "ByX");
     EXPECT_EQ(e.column(), "X");
     expectNamedOnce(e);
-    EXPECT_EQ(e.withoutFile(), "Table 'Orders', index 'ByX', column 'X': the table has no such column");
+    EXPECT_EQ(e.withoutFile(),
+              "Table 'Orders', index 'ByX', column 'X': cannot create the index: the table has "
+              "no such column");
 
     const Error missing = errorOf([&] { jet::sql::execute(*db, "drop table [Nope]"); });
     EXPECT_EQ(missing.table(), "Nope");

@@ -45,9 +45,10 @@ Catalog readCatalog(const Pager& pager, const Format& format, std::uint16_t code
         try {
             fields = crackRow(raw, def, format);
         } catch (const Error& e) {
-            throw corruptPage(pager, scan.page(), e.detail()).addTable(def.name).addColumn(e.column());
+            throw corruptPage(pager, scan.page(), e.detail())
+                .addTable(def.name)
+                .addColumn(e.column());
         }
-
         auto value = [&](std::size_t c) {
             return decodeField(fields[c], def.columns[c], format, codePage, nullptr);
         };

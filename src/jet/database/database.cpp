@@ -185,8 +185,7 @@ void Database::begin() {
 }
 
 void Database::commit() try {
-    if (!impl_->inTransaction)
-        throw Error(Error::Kind::Invalid, "no transaction is open");
+    if (!impl_->inTransaction) throw Error(Error::Kind::Invalid, "no transaction is open");
     impl_->inTransaction = false;
     try {
         flushIndexes(*impl_);
@@ -204,7 +203,6 @@ void Database::commit() try {
 }
 
 void Database::rollback() {
-
     if (!impl_->inTransaction) return;
     impl_->inTransaction = false;
     impl_->pager->rollback();
@@ -250,7 +248,6 @@ bool RowCursor::next() try {
     e.addTable(state_->table->name);
     throw;
 }
-
 const Row& RowCursor::row() const { return state_->row; }
 const TableDef& RowCursor::table() const { return *state_->table; }
 

@@ -63,8 +63,9 @@ struct Database::Impl {
     // Fails with Invalid naming the file when the database is read-only.
     void requireWritable() const;
     // Names this file, and the table when given, in an error on its way out.
-    void addContext(Error& e, std::string_view table = {}) const { e.addFile(path).addTable(table); }
-
+    void addContext(Error& e, std::string_view table = {}) const {
+        e.addFile(path).addTable(table);
+    }
 
     // Brackets one change made through the public interface: outside
     // begin()/commit() it commits by itself on commit() and discards the

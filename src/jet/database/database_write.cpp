@@ -422,7 +422,6 @@ std::unique_ptr<Database> Database::create(const std::filesystem::path& path, Ve
     // Complete or absent after a crash, never an empty file in the way.
     const std::string why = writeNewFile(path, buildEmptyDatabase(version));
     if (!why.empty()) throw Error(Error::Kind::Io, "cannot create the file: " + why).addFile(path);
-
     return open(path, OpenMode::ReadWrite);
 }
 

@@ -60,11 +60,11 @@ std::uint32_t mapRowPage(Database::Impl& impl, PageAllocator& allocator, const T
 // Throws what createIndex refuses; createIndex names the index, its table and the file.
 struct Refusal {
     [[noreturn]] void operator()(Error::Kind kind, const std::string& why) const {
-        throw Error(kind, why);
+        throw Error(kind, "cannot create the index: " + why);
     }
     [[noreturn]] void operator()(Error::Kind kind, const std::string& column,
                                  const std::string& why) const {
-        throw Error(kind, why).addColumn(column);
+        throw Error(kind, "cannot create the index: " + why).addColumn(column);
     }
 };
 
@@ -108,7 +108,8 @@ PhysicalIndex physicalIndexFor(const Format& f, const TableDef& def, const Index
         // Access keys a memo by its first 255 characters only; it does not
         // let one identify a row.
         if (spec.primaryKey && column->type == ColumnType::Memo)
-            refuse(Error::Kind::Invalid, column->name, "a primary key cannot include a Memo column");
+            refuse(Error::Kind::Invalid, column->name,
+                   "a primary key cannot include a Memo column");
         for (const IndexColumn& c : index.columns)
             if (c.columnNumber == column->number)
                 refuse(Error::Kind::Invalid, column->name, "the column is named twice");

@@ -38,7 +38,9 @@ namespace {
 
 [[noreturn]] void constraint(const TableDef& table, const PhysicalIndex& index,
                              const std::string& why) {
-    throw Error(Error::Kind::Constraint, why).addTable(table.name).addIndex(indexName(table, index));
+    throw Error(Error::Kind::Constraint, why)
+        .addTable(table.name)
+        .addIndex(indexName(table, index));
 }
 
 // Names the index, its table and the file in an error from the index's tree.
@@ -295,7 +297,6 @@ void flushIndexes(Database::Impl& impl) {
             e.addFile(impl.path).addTable(t.table).addIndex(t.index);
             throw;
         }
-
         t.newKeys += t.tree->takeDeferredNewKeys();
         if (t.newKeys != 0) {
             std::uint8_t* count = impl.pager->modify(t.tdefPage) + f.tdefBlockEnd +

@@ -252,9 +252,9 @@ std::vector<std::string> Database::verifyIndexes(std::string_view tableName) con
         try {
             verifyIndex(impl, *table, index, problems);
         } catch (Error& e) {
-            problems.push_back(e.addTable(table->name).addIndex(indexName(*table, index)).withoutFile());
+            problems.push_back(
+                e.addTable(table->name).addIndex(indexName(*table, index)).withoutFile());
         }
-
     }
     return problems;
 }

@@ -304,7 +304,8 @@ void Pager::lockShared() {
     const auto deadline = std::chrono::steady_clock::now() + busyTimeout_;
     for (int attempt = 0; !tryShared(); ++attempt) {
         if (std::chrono::steady_clock::now() >= deadline)
-            throw Error(Error::Kind::Busy, "cannot read the file: another program is committing to it")
+            throw Error(Error::Kind::Busy,
+                        "cannot read the file: another program is committing to it")
                 .addFile(path_);
         pause(attempt);
     }
@@ -317,10 +318,12 @@ void Pager::lockExclusive(bool holdingShared) {
         // long is another program recovering the file, which waits for our
         // shared lock in turn: then we give way at once.
         if (holdingShared && attempt >= 3)
-            throw Error(Error::Kind::Busy, "cannot recover the file: another program is recovering it")
+            throw Error(Error::Kind::Busy,
+                        "cannot recover the file: another program is recovering it")
                 .addFile(path_);
         if (std::chrono::steady_clock::now() >= deadline)
-            throw Error(Error::Kind::Busy, "cannot write to the file: another program is writing to it")
+            throw Error(Error::Kind::Busy,
+                        "cannot write to the file: another program is writing to it")
                 .addFile(path_);
         pause(attempt);
     }
@@ -635,9 +638,9 @@ PageRef Pager::page(std::uint32_t number) const {
     failIfBroken();
     if (auto d = dirty_.find(number); d != dirty_.end()) return d->second;
     if (number >= pageCount_)
-        throw corruptPage(*this, number,
-                          "the page lies beyond the end of the file (" +
-                              std::to_string(pageCount_) + " pages)");
+        throw corruptPage(
+            *this, number,
+            "the page lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
 
     if (auto c = cache_.find(number); c != cache_.end()) {
         lru_.splice(lru_.end(), lru_, c->second.position);
@@ -658,8 +661,7 @@ PageRef Pager::page(std::uint32_t number) const {
 }
 
 std::uint8_t* Pager::modify(std::uint32_t number) {
-    if (!writable_)
-        throw Error(Error::Kind::Invalid, "the file is open read-only").addFile(path_);
+    if (!writable_) throw Error(Error::Kind::Invalid, "the file is open read-only").addFile(path_);
     if (auto d = dirty_.find(number); d != dirty_.end()) return d->second->data();
     auto copy = std::make_shared<Page>(*page(number));
     if (auto c = cache_.find(number); c != cache_.end()) {
@@ -677,8 +679,7 @@ std::uint8_t* Pager::modify(std::uint32_t number) {
 }
 
 std::uint32_t Pager::append() {
-    if (!writable_)
-        throw Error(Error::Kind::Invalid, "the file is open read-only").addFile(path_);
+    if (!writable_) throw Error(Error::Kind::Invalid, "the file is open read-only").addFile(path_);
     failIfBroken();
     std::uint32_t number = pageCount_++;
     dirty_.emplace(number, std::make_shared<Page>(pageSize_));
@@ -870,7 +871,8 @@ void Pager::undoInPlace() {
         if (touched_) {
             // Only a commit overwrites committed pages, under the exclusive
             // lock, which is held until this is done.
-            if (!playBack()) throw Error(Error::Kind::Io, "the journal is unreadable").addFile(path_);
+            if (!playBack())
+                throw Error(Error::Kind::Io, "the journal is unreadable").addFile(path_);
 
         } else if (grown_) {
             // Spilled pages past the committed end: cut them off.

@@ -124,8 +124,8 @@ bool UsageMap::set(std::uint32_t page, bool value, PageAllocator* allocator) {
     const std::uint32_t span = (format_.pageSize - format_.mapPageHeader) * 8;
     const std::size_t k = page / span;
     if (k >= (rowSize_ - 1u) / 4)
-        throw Error(Error::Kind::Unsupported, "the usage map cannot cover page " +
-                                                  std::to_string(page))
+        throw Error(Error::Kind::Unsupported,
+                    "the usage map cannot cover page " + std::to_string(page))
             .addFile(pager_.path())
             .addPage(rowPage_);
 

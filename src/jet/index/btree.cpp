@@ -68,7 +68,6 @@ bool sameKey(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
 
 [[noreturn]] void damaged(std::uint32_t page, const std::string& what) {
     throw Error(Error::Kind::Corrupt, "the index page is damaged: " + what).addPage(page);
-
 }
 
 // A node whose children are all listed hands its last child to the tail field.

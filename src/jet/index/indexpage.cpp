@@ -33,7 +33,6 @@ std::size_t commonPrefix(const std::uint8_t* a, const std::uint8_t* b, std::size
 
 [[noreturn]] void corrupt(std::uint32_t page, const std::string& what) {
     throw Error(Error::Kind::Corrupt, "the index page is damaged: " + what).addPage(page);
-
 }
 
 }  // namespace

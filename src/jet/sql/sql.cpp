@@ -394,8 +394,8 @@ private:
         ColumnSpec spec;
         spec.name = name("column");
         if (peek().kind != Tok::Word || isModifier())
-            throw Error(Error::Kind::Invalid, "the column has no type (at " + quoteAt(text_, at) +
-                                                  ").")
+            throw Error(Error::Kind::Invalid,
+                        "the column has no type (at " + quoteAt(text_, at) + ").")
                 .addTable(create.table)
                 .addColumn(spec.name);
         columnType(spec, spec.name);

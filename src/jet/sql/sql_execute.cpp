@@ -25,8 +25,7 @@ void asOneChange(Database& db, Fn fn) {
 }
 
 void requireTable(const Database& db, const std::string& table) {
-    if (!db.hasTable(table))
-        throw Error(Error::Kind::Invalid, "no such table").addTable(table);
+    if (!db.hasTable(table)) throw Error(Error::Kind::Invalid, "no such table").addTable(table);
 }
 
 }  // namespace
@@ -40,8 +39,7 @@ void execute(Database& db, const Statement& statement) try {
                 db.dropTable(s.table);
             } else if constexpr (std::is_same_v<S, CreateTable>) {
                 if (db.hasTable(s.table))
-                    throw Error(Error::Kind::Invalid, "the table already exists")
-                        .addTable(s.table);
+                    throw Error(Error::Kind::Invalid, "the table already exists").addTable(s.table);
                 asOneChange(db, [&] {
                     db.createTable(s.table, s.columns);
                     for (const IndexSpec& index : s.indexes) db.createIndex(s.table, index);
@@ -77,6 +75,5 @@ const TableDef& resolve(const Database& db, const Select& select) try {
     e.addFile(db.path());
     throw;
 }
-
 
 }  // namespace jet::sql

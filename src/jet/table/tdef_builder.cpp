@@ -40,8 +40,7 @@ void appendName(const Format& f, std::vector<std::uint8_t>& b, const std::string
                 const std::string& table) {
     std::vector<std::uint8_t> enc;
     if (!encodeName(f, name, enc))
-        throw Error(Error::Kind::Invalid,
-                    "the name '" + name + "' cannot be stored in this format")
+        throw Error(Error::Kind::Invalid, "the name '" + name + "' cannot be stored in this format")
             .addTable(table);
     if (f.nameLengthSize == 1) {
         b.push_back(static_cast<std::uint8_t>(enc.size()));

@@ -188,7 +188,6 @@ TableDef readTableDef(const Pager& pager, const Format& format, std::uint32_t fi
         if (e.kind() != Error::Kind::Corrupt) throw;
         throw corruptPage(pager, firstPage, e.detail());
     }
-
 }
 
 }  // namespace jet

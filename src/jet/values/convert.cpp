@@ -219,9 +219,9 @@ Bytes encodeText(const std::string& utf8, const ColumnDef& col, const ConvertCon
         encodeJet4Text(text, compress, out);
     } else {
         if (ctx.codePage != 1252)
-            throw Error(Error::Kind::Unsupported, "writing text in code page " +
-                                                      std::to_string(ctx.codePage) +
-                                                      " is not supported")
+            throw Error(
+                Error::Kind::Unsupported,
+                "writing text in code page " + std::to_string(ctx.codePage) + " is not supported")
                 .addTable(ctx.table)
                 .addColumn(col.name);
         if (!encodeCp1252(text, out))

@@ -128,8 +128,9 @@ TEST_P(IndexedTable, RefusedIndexesLeaveTheTableAsItWas) {
     refused({"Eleven", std::vector<std::pair<std::string, bool>>(11, {"ID", true})},
             Error::Kind::Invalid, "1 to 10");
     refused({"Twice", {{"ID", true}, {"id", false}}}, Error::Kind::Invalid, "twice");
-    refused({"Missing", {{"Nope", true}}}, Error::Kind::Invalid,
-            "index 'Missing', column 'Nope': the table has no such column");
+    refused(
+        {"Missing", {{"Nope", true}}}, Error::Kind::Invalid,
+        "index 'Missing', column 'Nope': cannot create the index: the table has no such column");
     // Up to 32 indexes a table.
     for (int i = 1; i < 32; ++i)
         db->createIndex("People", {"I" + std::to_string(i), {{"Score", i % 2 == 0}, {"ID", true}}});

@@ -104,7 +104,6 @@ TEST_P(SqlExecuteTest, FailuresLeaveTheDatabaseAsItWas) {
         EXPECT_NE(std::string(e.what()).find("t.mdb\": table 'Gone': no such table"),
                   std::string::npos)
             << e.what();
-
     }
     EXPECT_THROW(resolve(*db, std::get<Select>(parse("select * from [A]"))), Error);
     closeDb();

@@ -133,7 +133,11 @@ void TAccessConnection::open() {
     }
     if (!haveSource || source.isEmpty())
         throw TAccessError(QStringLiteral("The connection string names no Data Source."));
-    db_ = guarded([&] { return jet::Database::open(toPath(source), mode); });
+    try {
+        db_ = jet::Database::open(toPath(source), mode);
+    } catch (const jet::Error& e) {
+        throw TAccessError(e, true);  // which file would not open
+    }
 }
 
 void TAccessConnection::close() {

@@ -36,15 +36,26 @@ class TAccessError : public std::runtime_error {
 public:
     explicit TAccessError(const QString& message)
         : std::runtime_error(message.toStdString()), message_(message) {}
-    // The engine's own message, and what kind of failure it was.
-    explicit TAccessError(const jet::Error& error)
-        : std::runtime_error(error.what()),
-          message_(QString::fromUtf8(error.what())),
-          kind_(error.kind()) {}
+    // The engine's own message, and what kind of failure it was. The file is
+    // named only where the failure is the file's own (it cannot be opened,
+    // read, written or locked, or it is damaged): a run's log is about one
+    // target file and would repeat its path on every line.
+    explicit TAccessError(const jet::Error& error) : TAccessError(error, namesFile(error.kind())) {}
+    TAccessError(const jet::Error& error, bool withFile)
+        : TAccessError(
+              QString::fromStdString(withFile ? std::string(error.what()) : error.withoutFile())) {
+        kind_ = error.kind();
+    }
+
     const QString& message() const { return message_; }
     std::optional<jet::Error::Kind> kind() const { return kind_; }
 
 private:
+    static bool namesFile(jet::Error::Kind kind) {
+        return kind == jet::Error::Kind::Io || kind == jet::Error::Kind::Busy ||
+               kind == jet::Error::Kind::Corrupt;
+    }
+
     QString message_;
     std::optional<jet::Error::Kind> kind_;
 };

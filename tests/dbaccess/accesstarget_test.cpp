@@ -134,6 +134,32 @@ TEST_P(AccessTargetTest, FailuresCarryTheEngineMessage) {
     EXPECT_FALSE(errorOf([&] { target.accdataset.append(); }).isEmpty());
 }
 
+// A run's log is about one target file: its lines name the table, index and
+// column that failed, and the file only where the file itself failed.
+TEST_P(AccessTargetTest, MessagesNameTheFileOnlyWhenTheFileFailed) {
+    execute(kCreateT1);
+    EXPECT_EQ(errorOf([&] { execute("create index [I] on [T1] (MISSING)"); }),
+              "Table 'T1', index 'I', column 'MISSING': cannot create the index: the table has "
+              "no such column");
+    execute("create UNIQUE index [PK_T1] on T1 (ID)");
+    openRows("T1");
+    for (int round = 0; round < 2; ++round) {
+        target.accdataset.append();
+        target.accdataset.setValue("ID", TOracleValue::integer(7));
+        if (round == 0) target.accdataset.post();
+    }
+    const QString duplicate = errorOf([&] { target.accdataset.post(); });
+    EXPECT_TRUE(duplicate.startsWith("Table 'T1', index 'PK_T1': the row would duplicate"))
+        << duplicate.toStdString();
+    EXPECT_FALSE(duplicate.contains(file)) << duplicate.toStdString();
+
+    TAccessConnection other;
+    const QString missing = dir.filePath("missing.mdb");
+    other.setConnectionString(accessConnectionString(missing));
+    EXPECT_EQ(errorOf([&] { other.open(); }),
+              u'"' + missing + QStringLiteral("\": cannot open the file: no such file"));
+}
+
 TEST_P(AccessTargetTest, RowsAppendedThroughTheCursor) {
     execute(kCreateT1);
     target.accconnection.beginTrans();

@@ -18,6 +18,10 @@ namespace {
     throw Error(Error::Kind::Corrupt, "row: " + what);
 }
 
+[[noreturn]] void bad(const ColumnDef& col, const char* what) {
+    throw Error(Error::Kind::Corrupt, std::string("row: the value ") + what).addColumn(col.name);
+}
+
 double loadDouble(const std::uint8_t* p) { return std::bit_cast<double>(bytes::le64(p)); }
 float loadFloat(const std::uint8_t* p) { return std::bit_cast<float>(bytes::le32(p)); }
 
@@ -93,17 +97,13 @@ std::vector<Field> crackRow(std::span<const std::uint8_t> row, const TableDef& t
         if (col.isFixed()) {
             const std::size_t size = fixedSize(col.type, col.length);
             const std::size_t start = f.rowColumnCountSize + col.fixedOffset;
-            if (start + size > fixedEnd)
-                throw Error(Error::Kind::Corrupt, "row: the value lies outside the row")
-                    .addColumn(col.name);
+            if (start + size > fixedEnd) bad(col, "lies outside the row");
             out.bytes = row.subspan(start, size);
         } else {
             if (col.varIndex >= varCount) continue;
             const std::size_t start = offsets[col.varIndex];
             const std::size_t end = offsets[col.varIndex + 1];
-            if (start > end || end > tableStart)
-                throw Error(Error::Kind::Corrupt, "row: the value has impossible bounds")
-                    .addColumn(col.name);
+            if (start > end || end > tableStart) bad(col, "has impossible bounds");
             out.bytes = row.subspan(start, end - start);
         }
         out.null = false;

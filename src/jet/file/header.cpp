@@ -124,7 +124,6 @@ Header parseHeader(std::span<const std::uint8_t> page0, const std::filesystem::p
         throw Error(Error::Kind::Unsupported,
                     "the file is encrypted; encrypted databases are not supported")
             .addFile(file);
-
     return h;
 }
 

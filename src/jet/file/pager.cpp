@@ -641,7 +641,6 @@ PageRef Pager::page(std::uint32_t number) const {
         throw corruptPage(
             *this, number,
             "the page lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
-
     if (auto c = cache_.find(number); c != cache_.end()) {
         lru_.splice(lru_.end(), lru_, c->second.position);
         return c->second.page;
@@ -873,7 +872,6 @@ void Pager::undoInPlace() {
             // lock, which is held until this is done.
             if (!playBack())
                 throw Error(Error::Kind::Io, "the journal is unreadable").addFile(path_);
-
         } else if (grown_) {
             // Spilled pages past the committed end: cut them off.
             step({IoStep::Kind::Truncate, 0});

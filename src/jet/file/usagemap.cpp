@@ -128,7 +128,6 @@ bool UsageMap::set(std::uint32_t page, bool value, PageAllocator* allocator) {
                     "the usage map cannot cover page " + std::to_string(page))
             .addFile(pager_.path())
             .addPage(rowPage_);
-
     std::uint32_t mapPage = bytes::le32(row + 1 + 4 * k);
     if (mapPage == 0) {
         if (!value) return true;

@@ -548,7 +548,6 @@ private:
                         .addTable(create.table)
                         .addIndex(create.index.name)
                         .addColumn(cols[i].first);
-
         return create;
     }
 

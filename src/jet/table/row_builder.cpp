@@ -118,7 +118,6 @@ RowLayout RowLayout::of(const TableDef& table) {
     if (table.maxColumnNumber > 256)
         throw Error(Error::Kind::Corrupt, "the table definition is damaged: too many columns")
             .addTable(table.name);
-
     l.columnCount = std::max(maxNumber, table.maxColumnNumber);
     l.maskBytes = (l.columnCount + 7u) / 8u;
     l.varSlots.assign(static_cast<std::size_t>(maxVar + 1), -1);

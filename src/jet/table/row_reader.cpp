@@ -250,7 +250,6 @@ bool TableScanner::next(Row& row) {
             .addTable(table_.name)
             .addColumn(e.column());
     }
-
     return true;
 }
 

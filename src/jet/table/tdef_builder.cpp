@@ -131,7 +131,6 @@ void putPhysicalIndexes(const Format& f, std::vector<std::uint8_t>& b, const Tab
         if (p.columns.size() > 10)
             throw Error(Error::Kind::Invalid, "an index may have at most 10 columns")
                 .addTable(t.name);
-
         for (std::size_t k = 0; k < 10; ++k) {
             std::size_t e = at + f.physicalIndexColumns + 3 * k;
             if (k < p.columns.size()) {

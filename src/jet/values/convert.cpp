@@ -550,7 +550,6 @@ void convertRow(std::span<const Value> values, const TableDef& table, const Conv
                                               " columns, but the row has " +
                                               std::to_string(values.size()) + " values")
             .addTable(table.name);
-
     out.resize(table.columns.size());
     static const Value null;
     for (std::size_t i = 0; i < table.columns.size(); ++i) {

@@ -285,6 +285,8 @@ void flushIndexes(Database::Impl& impl) {
         try {
             t.tree->flush();
         } catch (const Error& e) {
+            // Half-written trees: whatever happens next, no commit.
+            impl.indexSession->failed = true;
             throw Error(e.kind(), t.label + ": " + e.what());
         }
         t.newKeys += t.tree->takeDeferredNewKeys();

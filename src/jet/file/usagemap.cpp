@@ -326,9 +326,13 @@ bool PageAllocator::hasRoom(std::uint32_t count) {
     const std::uint32_t limit = pageLimit();
     const std::uint32_t fresh = pages < limit ? limit - pages : 0;
     if (fresh >= count) return true;
-    // Counting free pages walks the whole map: only when the estimate is low.
-    if (freeEstimate_ < std::uint64_t{count} + 1024)
+    // Counting free pages walks the whole map: only when the estimate runs
+    // low, or after a while, since other allocators (the indexes') take free
+    // pages without lowering it.
+    if (freeEstimate_ < std::uint64_t{count} + 1024 || ++checksSinceCount_ >= 256) {
         freeEstimate_ = global_.countPages(std::max<std::uint32_t>(hint_, 2), pages);
+        checksSinceCount_ = 0;
+    }
     return std::uint64_t{fresh} + freeEstimate_ >= count;
 }
 

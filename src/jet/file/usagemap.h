@@ -135,6 +135,7 @@ private:
     // Free pages below the end of the file, as last counted less those
     // taken since: hasRoom() counts afresh when it runs low.
     std::uint32_t freeEstimate_ = 0;
+    std::uint32_t checksSinceCount_ = 0;
 };
 
 }  // namespace jet

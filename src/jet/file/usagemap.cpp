@@ -82,7 +82,8 @@ std::vector<std::uint32_t> UsageMap::pages() const {
             if (bits[i] == 0) continue;
             for (int bit = 0; bit < 8; ++bit)
                 if (bits[i] & (1u << bit))
-                    out.push_back(first + static_cast<std::uint32_t>(i * 8 + static_cast<std::size_t>(bit)));
+                    out.push_back(
+                        first + static_cast<std::uint32_t>(i * 8 + static_cast<std::size_t>(bit)));
         }
         return true;
     });
@@ -92,8 +93,8 @@ std::vector<std::uint32_t> UsageMap::pages() const {
 namespace {
 // The bits of byte i of a stretch that stand for pages in [lo, hi), where
 // bit 0 of byte 0 is page first.
-unsigned bitsInRange(const std::uint8_t* bits, std::size_t i, std::uint64_t first,
-                     std::uint64_t lo, std::uint64_t hi) {
+unsigned bitsInRange(const std::uint8_t* bits, std::size_t i, std::uint64_t first, std::uint64_t lo,
+                     std::uint64_t hi) {
     unsigned v = bits[i];
     const std::uint64_t base = first + i * 8;
     if (lo > base) v &= 0xFFu << (lo - base);
@@ -304,7 +305,10 @@ std::uint32_t maxPageCount(const Format& format) {
 }
 
 PageAllocator::PageAllocator(Pager& pager, const Format& format, std::string table)
-    : pager_(pager), format_(format), global_(pager, format, kGlobalMap), table_(std::move(table)) {}
+    : pager_(pager),
+      format_(format),
+      global_(pager, format, kGlobalMap),
+      table_(std::move(table)) {}
 
 bool PageAllocator::isFree(std::uint32_t page) const { return global_.contains(page); }
 

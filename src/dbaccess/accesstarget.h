@@ -38,7 +38,7 @@ public:
         : std::runtime_error(message.toStdString()), message_(message) {}
     // The engine's own message, and what kind of failure it was. The file is
     // named only where the failure is the file's own (it cannot be opened,
-    // read, written or locked, or it is damaged): a run's log is about one
+    // read, written or locked, it is damaged or full): a run's log is about one
     // target file and would repeat its path on every line.
     explicit TAccessError(const jet::Error& error) : TAccessError(error, namesFile(error.kind())) {}
     TAccessError(const jet::Error& error, bool withFile)
@@ -53,7 +53,7 @@ public:
 private:
     static bool namesFile(jet::Error::Kind kind) {
         return kind == jet::Error::Kind::Io || kind == jet::Error::Kind::Busy ||
-               kind == jet::Error::Kind::Corrupt;
+               kind == jet::Error::Kind::Corrupt || kind == jet::Error::Kind::Full;
     }
 
     QString message_;

@@ -37,6 +37,7 @@ public:
         Conversion,   // a value that its column's type cannot hold
         Constraint,   // a required column left empty, a duplicate unique key
         Busy,         // another writer holds the file
+        Full,         // the file has reached the size Access allows
     };
 
     Error(Kind kind, std::string detail);

@@ -9,6 +9,7 @@
 #include "engine/blobtext.h"
 #include "engine/names.h"
 #include "enginefixture.h"
+#include "jet/database/database_impl.h"
 
 using namespace enginetest;
 using dbaccess::TOracleValue;
@@ -618,6 +619,31 @@ INSERT INTO user_tab_columns VALUES
         EXPECT_EQ(targetRows(QString::fromLatin1(c.table)), before + 2);
         expectVerified(settings.accessfilename);
     }
+}
+
+// A file that reaches its size limit (lowered here) ends the table's copy like
+// any refused row: the error in the log, the rows before it kept.
+TEST_F(Run, AFullFileEndsTheCopyWithItsErrorAndKeepsThePostedRows) {
+    connect();
+    useFile(QStringLiteral("full.mdb"));
+    bool limited = false;
+    hooks.processEvents = [&] {
+        if (limited || log.last() != QStringLiteral("Insert table ORDER_LINES 300 Rows ")) return;
+        jet::Pager& pager = *target.accconnection.database().impl().pager;
+        pager.setPageLimit(pager.pageCount() + 60);
+        limited = true;
+    };
+    const TRunOutcome outcome = run({QStringLiteral("ORDER_LINES")});
+    EXPECT_EQ(outcome.failedSteps, 1);
+    const QString full = QStringLiteral("\"%1\": table 'ORDER_LINES': the database is full: "
+                                        "Access files cannot pass 2 GB")
+                             .arg(settings.accessfilename);
+    EXPECT_TRUE(log.lines().contains(full)) << log.lines().join(u'\n').toStdString();
+    const int rows = targetRows(QStringLiteral("ORDER_LINES"));
+    EXPECT_GT(rows, 300);
+    EXPECT_LT(rows, 12000);
+    EXPECT_EQ(static_cast<int>(readTarget()->table("ORDER_LINES").rowCount), rows);
+    expectVerified(settings.accessfilename);
 }
 
 }  // namespace

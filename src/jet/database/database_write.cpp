@@ -115,7 +115,7 @@ public:
           f_(*impl.format),
           def_(std::move(def)),
           layout_(RowLayout::of(*def_)),
-          allocator_(*impl.pager, f_) {
+          allocator_(*impl.pager, f_, def_->name) {
         ctx_ = {f_.version, def_->name, impl.codePage()};
         for (const LongValueMaps& m : def_->longValueMaps)
             lv_.emplace(m.columnNumber,
@@ -162,6 +162,7 @@ public:
                 autoNumber = static_cast<std::uint32_t>(stored_[i].as<std::int64_t>());
             }
         }
+        requireRoom();
         // The indexes may refuse the row: before anything is stored.
         if (needKeys()) {
             keyValues(values);
@@ -190,6 +191,28 @@ private:
         if (page < 3 || page >= impl_.pager->pageCount()) return false;
         PageRef p = impl_.pager->page(page);
         return (*p)[0] == kPageData && bytes::le32(p->data() + f_.dataOwner) == def_->tdefPage;
+    }
+
+    // A full file refuses the row before anything of it is stored, so the
+    // rows before it can still be committed: room for a data page, its
+    // long values, bitmap pages of the maps, and the index pages the row
+    // (and, unless flushed, the entries queued before it) may need.
+    void requireRoom() {
+        std::uint64_t need = 3;
+        for (std::size_t i = 0; i < def_->columns.size(); ++i) {
+            if (!isLongValue(def_->columns[i].type) || stored_[i].isNull()) continue;
+            need += stored_[i].as<Bytes>().size() / (f_.lvalRowRoom / 2) + 3;
+        }
+        const std::uint64_t indexes = def_->physicalIndexes.size();
+        const auto room = [&](std::uint64_t pages) {
+            return allocator_.hasRoom(
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(pages, 0xFFFFFFFF)));
+        };
+        if (room(need + indexes * 64)) return;
+        // Near the limit, queued entries (of any table) take their pages now.
+        flushIndexes(impl_);
+        if (room(need + indexes * 8)) return;
+        allocator_.full();
     }
 
     void newPage() {

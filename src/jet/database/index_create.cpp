@@ -235,7 +235,7 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) tr
     const std::vector<Entry> entries = collectEntries(impl, def, spec, refuse);
 
     // Nothing was refused: now the pages.
-    PageAllocator allocator(*impl.pager, f);
+    PageAllocator allocator(*impl.pager, f, def.name);
     writeTree(impl, allocator, def, entries);
     rewriteDefinition(impl, allocator, def);
 

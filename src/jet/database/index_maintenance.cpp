@@ -294,6 +294,8 @@ void flushIndexes(Database::Impl& impl) {
         try {
             t.tree->flush();
         } catch (Error& e) {
+            // Half-written trees: whatever happens next, no commit.
+            impl.indexSession->failed = true;
             e.addFile(impl.path).addTable(t.table).addIndex(t.index);
             throw;
         }

@@ -150,6 +150,10 @@ public:
     void setDirtyLimit(std::size_t pages) { dirtyLimit_ = pages < 4 ? 4 : pages; }
 
     void setWriteHook(WriteHook hook) { hook_ = std::move(hook); }
+    // Fewer pages than the format allows, so that tests reach a full file
+    // cheaply; 0 = the format's limit (PageAllocator enforces either).
+    void setPageLimit(std::uint32_t pages) { pageLimit_ = pages; }
+    std::uint32_t pageLimit() const { return pageLimit_; }
     void setCacheLimit(std::size_t pages);
     std::size_t cachedPageCount() const { return cache_.size(); }
 
@@ -232,6 +236,7 @@ private:
     };
     mutable std::unordered_map<std::uint32_t, Cached> cache_;
     WriteHook hook_;
+    std::uint32_t pageLimit_ = 0;
 };
 
 }  // namespace jet

@@ -1,7 +1,9 @@
 #include "jet/file/usagemap.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <optional>
 
 #include "jet/file/bytes.h"
 #include "jet/file/datapage.h"
@@ -50,38 +52,144 @@ bool UsageMap::isInline() const {
     return pager_.page(rowPage_)->data()[rowStart_] == kInline;
 }
 
-std::vector<std::uint32_t> UsageMap::pages() const {
+template <class Fn>
+void UsageMap::forEachBitmap(Fn fn) const {
     locate();
-    std::vector<std::uint32_t> out;
     PageRef holder = pager_.page(rowPage_);
     const std::uint8_t* row = holder->data() + rowStart_;
     if (row[0] == kInline) {
-        const std::uint32_t start = bytes::le32(row + 1);
-        for (std::size_t i = 5; i < rowSize_; ++i)
-            for (int bit = 0; bit < 8; ++bit)
-                if (row[i] & (1u << bit))
-                    out.push_back(start + static_cast<std::uint32_t>((i - 5) * 8 + bit));
-        return out;
+        fn(bytes::le32(row + 1), row + 5, std::size_t{rowSize_} - 5u);
+        return;
     }
-    const std::uint32_t span = (format_.pageSize - format_.mapPageHeader) * 8;
+    const std::uint32_t span = pagesPerBitmap();
     const std::size_t pointers = (rowSize_ - 1u) / 4;
     for (std::size_t k = 0; k < pointers; ++k) {
         const std::uint32_t mapPage = bytes::le32(row + 1 + 4 * k);
         if (mapPage == 0) continue;
         PageRef bitmap = pager_.page(mapPage);
-        const std::uint8_t* b = bitmap->data();
-        if (b[0] != kPageUsageBitmap)
+        if ((*bitmap)[0] != kPageUsageBitmap)
             throw corruptPage(pager_, mapPage, "expected a usage bitmap page");
-        for (std::size_t i = format_.mapPageHeader; i < format_.pageSize; ++i) {
-            if (b[i] == 0) continue;
+        if (!fn(static_cast<std::uint32_t>(k * span), bitmap->data() + format_.mapPageHeader,
+                std::size_t{format_.pageSize} - format_.mapPageHeader))
+            return;
+    }
+}
+
+std::vector<std::uint32_t> UsageMap::pages() const {
+    std::vector<std::uint32_t> out;
+    forEachBitmap([&](std::uint32_t first, const std::uint8_t* bits, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (bits[i] == 0) continue;
             for (int bit = 0; bit < 8; ++bit)
-                if (b[i] & (1u << bit))
-                    out.push_back(static_cast<std::uint32_t>(k * span +
-                                                             (i - format_.mapPageHeader) * 8 +
-                                                             static_cast<std::size_t>(bit)));
+                if (bits[i] & (1u << bit))
+                    out.push_back(
+                        first + static_cast<std::uint32_t>(i * 8 + static_cast<std::size_t>(bit)));
+        }
+        return true;
+    });
+    return out;
+}
+
+namespace {
+// The bits of byte i of a stretch that stand for pages in [lo, hi), where
+// bit 0 of byte 0 is page first.
+unsigned bitsInRange(const std::uint8_t* bits, std::size_t i, std::uint64_t first, std::uint64_t lo,
+                     std::uint64_t hi) {
+    unsigned v = bits[i];
+    const std::uint64_t base = first + i * 8;
+    if (lo > base) v &= 0xFFu << (lo - base);
+    if (hi < base + 8) v &= 0xFFu >> (base + 8 - hi);
+    return v & 0xFFu;
+}
+}  // namespace
+
+std::uint32_t UsageMap::nextPage(std::uint32_t from, std::uint32_t end) const {
+    std::uint32_t found = end;
+    if (from >= end) return end;
+    forEachBitmap([&](std::uint32_t first, const std::uint8_t* bits, std::size_t n) {
+        const std::uint64_t last = std::uint64_t{first} + n * 8;
+        if (last <= from) return true;
+        if (first >= end) return false;
+        const std::uint64_t lo = std::max<std::uint64_t>(from, first);
+        const std::uint64_t hi = std::min<std::uint64_t>(end, last);
+        std::size_t i = static_cast<std::size_t>((lo - first) / 8);
+        const std::size_t stop = static_cast<std::size_t>((hi - first + 7) / 8);
+        while (i < stop) {
+            // Long runs of pages in use: eight bytes at a time.
+            if (i % 8 == 0 && i + 8 <= stop) {
+                std::uint64_t word;
+                std::memcpy(&word, bits + i, 8);
+                if (word == 0) {
+                    i += 8;
+                    continue;
+                }
+            }
+            if (const unsigned v = bitsInRange(bits, i, first, lo, hi); v != 0) {
+                found = static_cast<std::uint32_t>(first + i * 8 +
+                                                   static_cast<unsigned>(std::countr_zero(v)));
+                return false;
+            }
+            ++i;
+        }
+        return true;
+    });
+    return found;
+}
+
+std::uint32_t UsageMap::countPages(std::uint32_t from, std::uint32_t end) const {
+    std::uint32_t count = 0;
+    if (from >= end) return 0;
+    forEachBitmap([&](std::uint32_t first, const std::uint8_t* bits, std::size_t n) {
+        const std::uint64_t last = std::uint64_t{first} + n * 8;
+        if (last <= from) return true;
+        if (first >= end) return false;
+        const std::uint64_t lo = std::max<std::uint64_t>(from, first);
+        const std::uint64_t hi = std::min<std::uint64_t>(end, last);
+        const std::size_t stop = static_cast<std::size_t>((hi - first + 7) / 8);
+        for (std::size_t i = static_cast<std::size_t>((lo - first) / 8); i < stop; ++i)
+            count += static_cast<std::uint32_t>(std::popcount(bitsInRange(bits, i, first, lo, hi)));
+        return true;
+    });
+    return count;
+}
+
+std::uint32_t UsageMap::pagesPerBitmap() const {
+    return static_cast<std::uint32_t>((format_.pageSize - format_.mapPageHeader) * 8);
+}
+
+bool UsageMap::hasBitmapFor(std::uint32_t page) const {
+    locate();
+    PageRef holder = pager_.page(rowPage_);
+    const std::uint8_t* row = holder->data() + rowStart_;
+    if (row[0] != kReference) return false;
+    const std::size_t k = page / pagesPerBitmap();
+    return k < (rowSize_ - 1u) / 4 && bytes::le32(row + 1 + 4 * k) != 0;
+}
+
+void UsageMap::attachBitmap(std::uint32_t page, std::uint32_t bitmapPage) {
+    locate();
+    const std::uint32_t span = pagesPerBitmap();
+    const std::size_t k = page / span;
+    if (k >= (rowSize_ - 1u) / 4)
+        throw Error(Error::Kind::Unsupported,
+                    "the usage map cannot cover page " + std::to_string(page))
+            .addFile(pager_.path())
+            .addPage(rowPage_);
+    std::uint8_t* m = pager_.modify(bitmapPage);
+    std::memset(m, 0, format_.pageSize);
+    m[0] = kPageUsageBitmap;
+    m[1] = 0x01;
+    if (rowPointer_ == kGlobalMap) {
+        // Pages not yet in the file count as free.
+        const std::uint64_t first = std::uint64_t{k} * span;
+        for (std::uint64_t p = std::max<std::uint64_t>(first, pager_.pageCount()); p < first + span;
+             ++p) {
+            const std::uint64_t bit = p - first;
+            m[format_.mapPageHeader + bit / 8] =
+                static_cast<std::uint8_t>(m[format_.mapPageHeader + bit / 8] | (1u << (bit % 8)));
         }
     }
-    return out;
+    bytes::putLe32(rowForWrite() + 1 + 4 * k, bitmapPage);
 }
 
 bool UsageMap::contains(std::uint32_t page) const {
@@ -134,10 +242,7 @@ bool UsageMap::set(std::uint32_t page, bool value, PageAllocator* allocator) {
         if (!allocator)
             throw Error(Error::Kind::Invalid, "A reference usage map needs a page allocator");
         mapPage = allocator->allocate();
-        std::uint8_t* m = pager_.modify(mapPage);
-        m[0] = kPageUsageBitmap;
-        m[1] = 0x01;
-        bytes::putLe32(rowForWrite() + 1 + 4 * k, mapPage);
+        attachBitmap(page, mapPage);
     }
     const std::uint32_t bit = page % span;
     std::uint8_t* m = pager_.modify(mapPage) + format_.mapPageHeader;
@@ -196,49 +301,130 @@ std::vector<std::uint32_t> usageMapPages(const Pager& pager, const Format& forma
     return UsageMap(const_cast<Pager&>(pager), format, rowPointer).pages();
 }
 
-PageAllocator::PageAllocator(Pager& pager, const Format& format)
-    : pager_(pager), format_(format), global_(pager, format, kGlobalMap) {}
+std::uint32_t maxPageCount(const Format& format) {
+    const std::uint64_t bytes = std::uint64_t{1} << (format.version == Version::Jet4 ? 31 : 30);
+    return static_cast<std::uint32_t>(bytes / format.pageSize);
+}
+
+PageAllocator::PageAllocator(Pager& pager, const Format& format, std::string table)
+    : pager_(pager),
+      format_(format),
+      global_(pager, format, kGlobalMap),
+      table_(std::move(table)) {}
 
 bool PageAllocator::isFree(std::uint32_t page) const { return global_.contains(page); }
 
+std::uint32_t PageAllocator::pageLimit() const {
+    const std::uint32_t limit = maxPageCount(format_);
+    return pager_.pageLimit() != 0 ? std::min(limit, pager_.pageLimit()) : limit;
+}
+
+void PageAllocator::full() const {
+    throw Error(Error::Kind::Full, std::string("the database is full: Access files cannot pass ") +
+                                       (format_.version == Version::Jet4 ? "2 GB" : "1 GB"))
+        .addFile(pager_.path())
+        .addTable(table_);
+}
+
+bool PageAllocator::hasRoom(std::uint32_t count) {
+    const std::uint32_t pages = pager_.pageCount();
+    const std::uint32_t limit = pageLimit();
+    const std::uint32_t fresh = pages < limit ? limit - pages : 0;
+    if (fresh >= count) return true;
+    // Counting free pages walks the whole map: only when the estimate runs
+    // low, or after a while, since other allocators (the indexes') take free
+    // pages without lowering it.
+    if (freeEstimate_ < std::uint64_t{count} + 1024 || ++checksSinceCount_ >= 256) {
+        freeEstimate_ = global_.countPages(std::max<std::uint32_t>(hint_, 2), pages);
+        checksSinceCount_ = 0;
+    }
+    return std::uint64_t{fresh} + freeEstimate_ >= count;
+}
+
 std::uint32_t PageAllocator::allocate() {
-    for (std::uint32_t p : global_.pages()) {
-        if (p < 2 || p >= pager_.pageCount()) continue;
+    const std::uint32_t count = pager_.pageCount();
+    const std::uint32_t p = global_.nextPage(std::max<std::uint32_t>(hint_, 2), count);
+    if (p < count) {
         global_.remove(p);
-        std::uint8_t* data = pager_.modify(p);
-        std::memset(data, 0, format_.pageSize);
+        std::memset(pager_.modify(p), 0, format_.pageSize);
+        hint_ = p + 1;
+        if (freeEstimate_ > 0) --freeEstimate_;
         return p;
     }
-    const std::uint32_t p = pager_.append();
-    if (global_.contains(p)) global_.remove(p);
-    return p;
+    hint_ = count;
+    if (count >= pageLimit()) full();
+    const std::uint32_t fresh = pager_.append();
+    if (global_.contains(fresh)) global_.remove(fresh);
+    hint_ = fresh + 1;
+    return fresh;
 }
 
 void PageAllocator::release(std::uint32_t page) {
     std::uint8_t* data = pager_.modify(page);
     std::memset(data, 0, 4);
+    hint_ = std::min(hint_, page);
+    if (!global_.isInline() && !global_.hasBitmapFor(page)) {
+        // The page becomes the bitmap of its own range: giving pages back
+        // never needs a new one, not even in a full file.
+        global_.attachBitmap(page, page);
+        return;
+    }
+    ++freeEstimate_;
     if (global_.set(page, true, this)) return;
-    // Past the free map's range: widen it, as Access does while a file grows.
-    // Where page 1 has no room left the page stays unused until a compact.
-    if (growFreeMap(page)) global_.set(page, true, this);
+    // Past the free map's range: widen it while page 1 has room, as Access
+    // does while a file grows; then switch it to the reference form.
+    if (growFreeMap(page)) {
+        global_.set(page, true, this);
+        return;
+    }
+    toReferenceForm(page);
 }
 
-// The free map is the inline row 0 of page 1, starting at page 0. Widening it
-// rewrites page 1 with every row in its place and number; the new bits say
-// "in use" for the file's pages and "free" past its end, as Access has them.
-bool PageAllocator::growFreeMap(std::uint32_t page) {
-    const std::uint32_t mapPage = bytes::pointerPage(kGlobalMap);
-    const std::uint8_t mapRow = bytes::pointerRow(kGlobalMap);
-    DataPage dp(pager_, format_, mapPage);
+namespace {
+
+// The rows of the free map's page, to write it again with one row changed.
+struct MapPage {
+    std::uint32_t owner = 0;
     std::vector<std::vector<std::uint8_t>> rows;
+};
+
+// Empty when a row cannot be moved (deleted, or an overflow pointer).
+std::optional<MapPage> readMapPage(Pager& pager, const Format& format) {
+    DataPage dp(pager, format, bytes::pointerPage(kGlobalMap));
+    MapPage out;
+    out.owner = dp.owner();
     for (std::uint16_t r = 0; r < dp.rowCount(); ++r) {
         const RowSlot s = dp.slot(r);
-        if (s.deleted || s.overflow) return false;
+        if (s.deleted || s.overflow) return std::nullopt;
         const auto b = dp.bytes(s);
-        rows.emplace_back(b.begin(), b.end());
+        out.rows.emplace_back(b.begin(), b.end());
     }
-    if (mapRow >= rows.size()) return false;
-    std::vector<std::uint8_t>& map = rows[mapRow];
+    if (bytes::pointerRow(kGlobalMap) >= out.rows.size()) return std::nullopt;
+    return out;
+}
+
+bool fitsOnPage(const Format& format, const MapPage& page) {
+    std::size_t used = format.dataRowTable + 2 * page.rows.size();
+    for (const auto& row : page.rows) used += row.size();
+    return used <= format.pageSize;
+}
+
+// Writes the page again with every row in its place and number.
+void writeMapPage(Pager& pager, const Format& format, const MapPage& page) {
+    std::span<std::uint8_t> w{pager.modify(bytes::pointerPage(kGlobalMap)), format.pageSize};
+    datapage::init(w, format, page.owner);
+    for (const auto& row : page.rows) datapage::addRow(w, format, row);
+}
+
+}  // namespace
+
+// The free map is the inline row 0 of page 1, starting at page 0. The new
+// bits say "in use" for the file's pages and "free" past its end, as Access
+// has them.
+bool PageAllocator::growFreeMap(std::uint32_t page) {
+    std::optional<MapPage> mp = readMapPage(pager_, format_);
+    if (!mp) return false;
+    std::vector<std::uint8_t>& map = mp->rows[bytes::pointerRow(kGlobalMap)];
     if (map.size() < 5 || map[0] != kInline || bytes::le32(map.data() + 1) != 0) return false;
 
     const std::uint64_t pageCount = pager_.pageCount();
@@ -246,19 +432,48 @@ bool PageAllocator::growFreeMap(std::uint32_t page) {
     const std::size_t bitmap = static_cast<std::size_t>((cover + 31) / 32 * 4);
     const std::uint64_t oldBits = (map.size() - 5) * std::uint64_t{8};
     if (5 + bitmap <= map.size()) return false;
-    std::size_t used = format_.dataRowTable + 2 * rows.size() + 5 + bitmap;
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        if (r != mapRow) used += rows[r].size();
-    if (used > format_.pageSize) return false;
-
     map.resize(5 + bitmap, 0);
+    if (!fitsOnPage(format_, *mp)) return false;
     for (std::uint64_t p = std::max(oldBits, pageCount); p < bitmap * std::uint64_t{8}; ++p)
         map[5 + p / 8] = static_cast<std::uint8_t>(map[5 + p / 8] | (1u << (p % 8)));
-    const std::uint32_t owner = dp.owner();
-    std::span<std::uint8_t> w{pager_.modify(mapPage), format_.pageSize};
-    datapage::init(w, format_, owner);
-    for (const auto& row : rows) datapage::addRow(w, format_, row);
+    writeMapPage(pager_, format_, *mp);
     return true;
+}
+
+// The inline free map can grow no further: it becomes a reference map with
+// as many pointers as the file's size limit needs. Free pages stay free, but
+// the first one of each range serves as that range's bitmap page.
+void PageAllocator::toReferenceForm(std::uint32_t page) {
+    const std::uint32_t count = pager_.pageCount();
+    std::vector<std::uint32_t> free;
+    for (std::uint32_t p : global_.pages())
+        if (p >= 2 && p < count) free.push_back(p);
+    free.push_back(page);
+    std::sort(free.begin(), free.end());
+    free.erase(std::unique(free.begin(), free.end()), free.end());
+
+    const std::uint32_t span = global_.pagesPerBitmap();
+    const std::size_t pointers = (std::size_t{maxPageCount(format_)} + span - 1) / span;
+    std::vector<std::uint8_t> row(1 + 4 * pointers, 0);
+    row[0] = kReference;
+    std::optional<MapPage> mp = readMapPage(pager_, format_);
+    if (mp) {
+        mp->rows[bytes::pointerRow(kGlobalMap)] = row;
+        writeMapPage(pager_, format_, *mp);
+    } else {
+        // Page 1 cannot be rebuilt: the row changes form in place.
+        RowLocation loc = locateRow(pager_, format_, kGlobalMap);
+        if (loc.size < row.size()) return;  // too short to point anywhere: the pages stay unused
+        std::uint8_t* w = pager_.modify(loc.page) + loc.start;
+        std::memset(w, 0, loc.size);
+        w[0] = kReference;
+    }
+    for (std::uint32_t p : free) {
+        if (!global_.hasBitmapFor(p))
+            global_.attachBitmap(p, p);
+        else
+            global_.set(p, true, this);
+    }
 }
 
 }  // namespace jet

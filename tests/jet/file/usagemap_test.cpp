@@ -55,6 +55,16 @@ TEST_F(UsageMapTest, AddsAndRemovesPagesInsideAndOutsideTheInlineRange) {
         EXPECT_EQ(map.pages(), expected);
         EXPECT_TRUE(map.contains(100000));
         EXPECT_FALSE(map.contains(40));
+        // Searching and counting without the list, across bitmap pages and
+        // with bounds inside a byte.
+        const std::uint32_t far = 100000;
+        EXPECT_EQ(map.nextPage(0, 200000), expected.front());
+        EXPECT_EQ(map.nextPage(expected[expected.size() - 2] + 1, 200000), far);
+        EXPECT_EQ(map.nextPage(expected[expected.size() - 2] + 1, far), far);  // none: end
+        EXPECT_EQ(map.nextPage(far + 1, 200000), 200000u);
+        EXPECT_EQ(map.countPages(0, 200000), expected.size());
+        EXPECT_EQ(map.countPages(expected.front() + 1, far), expected.size() - 2);
+        EXPECT_EQ(map.countPages(far, far + 1), 1u);
         impl.pager->commit();
     }
     auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);

@@ -287,6 +287,7 @@ void TAccessDataset::append() {
     spareText_.resize(width);
     row_.resize(width);
     for (std::size_t i = 0; i < width; ++i) {
+        if (row_[i].isNull()) continue;
         if (std::string* text = row_[i].getIf<std::string>()) spareText_[i].swap(*text);
         row_[i] = jet::Value();
     }
@@ -356,14 +357,27 @@ void TAccessDataset::setUnconvertedValue(int field, jet::Value value) {
 void TAccessDataset::setUnconvertedValue(int field, const TOracleValue& value) {
     jet::Value& slot = unconvertedSlot(field);
     const auto index = static_cast<std::size_t>(field);
-    if (value.kind() != TOracleValue::Kind::Text || index >= spareText_.size()) {
-        slot = toJetValue(value);
-        return;
+    // The usual kinds are set here directly, text through the column's spare buffer.
+    switch (value.kind()) {
+        case TOracleValue::Kind::Integer:
+            slot = jet::Value(std::int64_t{value.integerValue()});
+            return;
+        case TOracleValue::Kind::Double:
+            slot = jet::Value(value.doubleValue());
+            return;
+        case TOracleValue::Kind::Text:
+            if (index < spareText_.size()) {
+                std::string& text = spareText_[index];
+                const QByteArray& utf8 = value.utf8Value();
+                text.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+                slot = jet::Value(std::move(text));
+                return;
+            }
+            break;
+        default:
+            break;
     }
-    std::string& text = spareText_[index];
-    const QByteArray& utf8 = value.utf8Value();
-    text.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-    slot = jet::Value(std::move(text));
+    slot = toJetValue(value);
 }
 
 std::vector<int> TAccessDataset::postKeepingWhatFits() {

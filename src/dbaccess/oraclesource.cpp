@@ -55,6 +55,8 @@ void TOracleCursor::open() {
     close();
     std::unique_ptr<OracleResult> result = connection_.session().query(query_);
     row_.resize(result->columns().size());
+    anyUnreadable_ = std::any_of(result->columns().begin(), result->columns().end(),
+                                 [](const TOracleColumn& c) { return !c.unreadableType.isEmpty(); });
     atEnd_ = !result->fetch(row_);
     result_ = std::move(result);
 }
@@ -97,6 +99,7 @@ const TOracleValue& TOracleCursor::value(int i) const {
     requireRow();
     if (i < 0 || static_cast<size_t>(i) >= row_.size())
         throw TOracleError(QStringLiteral("The cursor has no column %1").arg(i));
+    if (!anyUnreadable_) return row_[static_cast<size_t>(i)];
     const TOracleColumn& column = result_->columns()[static_cast<size_t>(i)];
     if (!column.unreadableType.isEmpty())
         throw TOracleError(QStringLiteral("Column %1 has the Oracle type %2, which cannot be read.")

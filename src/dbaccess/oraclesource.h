@@ -90,6 +90,7 @@ private:
     std::vector<TOracleValue> row_;
     bool atEnd_ = true;
     bool moved_ = false;
+    bool anyUnreadable_ = false;  // value() checks the column only then
 };
 
 class TOracleSource {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "jet/error.h"
@@ -177,12 +178,27 @@ double toDouble(const Value& v, const ColumnDef& col, const ConvertContext& ctx)
     return d;
 }
 
+// Every byte in 0x01..0x7F, looked at eight at a time: no byte with its high
+// bit set (UTF-8 beyond ASCII) and no NUL.
+bool isPlainAscii(std::string_view s) {
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    constexpr std::uint64_t highs = 0x8080808080808080u;
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        if ((w & highs) != 0 || ((w - ones) & ~w & highs) != 0) return false;
+    }
+    for (; i < s.size(); ++i)
+        if (static_cast<unsigned char>(s[i]) - 1u >= 0x7Fu) return false;
+    return true;
+}
+
 // Text into the file's encoding, into out (its buffer reused).
 void encodeText(std::string_view utf8, const ColumnDef& col, const ConvertContext& ctx,
                 std::size_t maxChars, Bytes& out) {
     // Plain ASCII (the common case) needs no decoding: one character per byte.
-    bool ascii = true;
-    for (char c : utf8) ascii = ascii && c > 0;
+    const bool ascii = isPlainAscii(utf8);
     const bool unicode = ctx.version != Version::Jet3;
     if (ascii && (unicode || ctx.codePage == 1252)) {
         if (utf8.size() > maxChars)
@@ -192,16 +208,15 @@ void encodeText(std::string_view utf8, const ColumnDef& col, const ConvertContex
         const bool compress = unicode && (col.extraFlags & 0x01) != 0 &&
                               (col.type == ColumnType::Text || utf8.size() <= 1024) &&
                               utf8.size() > 2;
-        out.clear();
         if (!unicode) {
             out.assign(utf8.begin(), utf8.end());
         } else if (compress) {
-            out.reserve(utf8.size() + 2);
-            out.push_back(0xFF);
-            out.push_back(0xFE);
-            out.insert(out.end(), utf8.begin(), utf8.end());
+            out.resize(utf8.size() + 2);
+            out[0] = 0xFF;
+            out[1] = 0xFE;
+            std::memcpy(out.data() + 2, utf8.data(), utf8.size());
         } else {
-            out.resize(utf8.size() * 2);
+            out.assign(utf8.size() * 2, 0);
             for (std::size_t i = 0; i < utf8.size(); ++i)
                 out[2 * i] = static_cast<std::uint8_t>(utf8[i]);
         }

@@ -342,6 +342,8 @@ void TAccessDataset::post() {
 }
 
 jet::Value& TAccessDataset::unconvertedSlot(int field) {
+    if (appending_ && field >= 0 && field < fieldNames_.size())
+        return row_[static_cast<std::size_t>(field)];
     requireAppending();
     if (field < 0 || field >= fieldNames_.size())
         throw TAccessError(QStringLiteral("No column %1 in table '%2'.")

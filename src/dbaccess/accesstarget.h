@@ -165,7 +165,7 @@ public:
 private:
     friend class TAccessConnection;
     void requireAppending() const;
-    jet::Value& unconvertedSlot(int field);
+    jet::Value& unconvertedSlot(int field);  // throws unless appending and field exists
     void detach();
 
     void load(const jet::TableDef& table);

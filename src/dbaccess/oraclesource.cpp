@@ -95,11 +95,10 @@ void TOracleCursor::requireRow() const {
     if (atEnd_) throw TOracleError(QStringLiteral("The cursor has no current row"));
 }
 
-const TOracleValue& TOracleCursor::value(int i) const {
+const TOracleValue& TOracleCursor::checkedValue(int i) const {
     requireRow();
     if (i < 0 || static_cast<size_t>(i) >= row_.size())
         throw TOracleError(QStringLiteral("The cursor has no column %1").arg(i));
-    if (!anyUnreadable_) return row_[static_cast<size_t>(i)];
     const TOracleColumn& column = result_->columns()[static_cast<size_t>(i)];
     if (!column.unreadableType.isEmpty())
         throw TOracleError(QStringLiteral("Column %1 has the Oracle type %2, which cannot be read.")

@@ -272,7 +272,20 @@ TEST(Convert, ARowConvertedIntoAgainHoldsWhatAFreshConversionGives) {
                 reusedError = e.what();
             }
             ASSERT_EQ(reusedError, freshError);
-            if (freshError.empty()) ASSERT_EQ(reused, fresh);
+            if (!freshError.empty()) continue;
+            ASSERT_EQ(reused, fresh);
+            // Text against the long way: decoded, then encoded character by character.
+            for (std::size_t c = 0; c < 2; ++c) {
+                if (!in[c].is<std::string>()) continue;
+                std::u16string text;
+                ASSERT_TRUE(jet::decodeUtf8(in[c].as<std::string>(), text));
+                jet::Bytes expected;
+                if (v == Version::Jet4)
+                    jet::encodeJet4Text(text, true, expected);
+                else
+                    ASSERT_TRUE(jet::encodeCp1252(text, expected));
+                EXPECT_EQ(fresh[c], Value(expected));
+            }
         }
     }
 }

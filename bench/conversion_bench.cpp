@@ -8,8 +8,10 @@
 // Each phase runs in a child process of its own, so that its peak memory is
 // its own. Reports seconds, rows per second, peak memory and the ratio.
 //
-//   conversion_bench [N] [SNAPSHOT] [MDB]   (the snapshot is made when missing;
-//                                            the file is kept when MDB is named)
+//   conversion_bench [N] [SNAPSHOT] [MDB] [PHASE]
+// The snapshot is made when missing; the file is kept when MDB is named ("-"
+// for a temporary one). PHASE "read" or "convert" runs that phase alone, for
+// a profiler or perf stat; both run by default.
 
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -206,9 +208,21 @@ int main(int argc, char** argv) {
         if (!makeSnapshot(snapshot, n)) return 1;
     }
     QTemporaryDir dir;
+    const bool named = argc > 3 && std::string(argv[3]) != "-";
     const std::string file =
-        argc > 3 ? argv[3] : dir.filePath(QStringLiteral("bench.mdb")).toStdString();
-    if (argc > 3) std::filesystem::remove(file);
+        named ? argv[3] : dir.filePath(QStringLiteral("bench.mdb")).toStdString();
+    if (named) std::filesystem::remove(file);
+    const std::string phase = argc > 4 ? argv[4] : "both";
+    if (phase == "read") {
+        const long rows = readAlone(snapshot);
+        std::printf("read     %ld rows\n", rows);
+        return rows == n ? 0 : 1;
+    }
+    if (phase == "convert") {
+        const long rows = convert(snapshot, file);
+        std::printf("convert  %ld rows\n", rows);
+        return rows == n ? 0 : 1;
+    }
 
     const Phase read = inChild([&] { return readAlone(snapshot); });
     const Phase conversion = inChild([&] { return convert(snapshot, file); });

@@ -219,6 +219,7 @@ void TAccessDataset::close() {
     folded_.clear();
     inserter_.reset();
     row_.clear();
+    spareText_.clear();
     tableName_.clear();
 }
 
@@ -286,7 +287,14 @@ void TAccessDataset::append() {
             QStringLiteral("The result of \"%1\" cannot take new rows.").arg(commandText_));
     if (appending_) post();
     refresh();
-    row_.assign(static_cast<std::size_t>(fieldNames_.size()), jet::Value());
+    const auto width = static_cast<std::size_t>(fieldNames_.size());
+    spareText_.resize(width);
+    row_.resize(width);
+    for (std::size_t i = 0; i < width; ++i) {
+        if (row_[i].isNull()) continue;
+        if (std::string* text = row_[i].getIf<std::string>()) spareText_[i].swap(*text);
+        row_[i] = jet::Value();
+    }
     appending_ = true;
 }
 
@@ -337,13 +345,45 @@ void TAccessDataset::post() {
     });
 }
 
-void TAccessDataset::setUnconvertedValue(int field, jet::Value value) {
+jet::Value& TAccessDataset::unconvertedSlot(int field) {
+    if (appending_ && field >= 0 && field < fieldNames_.size())
+        return row_[static_cast<std::size_t>(field)];
     requireAppending();
     if (field < 0 || field >= fieldNames_.size())
         throw TAccessError(QStringLiteral("No column %1 in table '%2'.")
                                .arg(field)
                                .arg(QString::fromStdString(tableName_)));
-    row_[static_cast<std::size_t>(field)] = std::move(value);
+    return row_[static_cast<std::size_t>(field)];
+}
+
+void TAccessDataset::setUnconvertedValue(int field, jet::Value value) {
+    unconvertedSlot(field) = std::move(value);
+}
+
+void TAccessDataset::setUnconvertedValue(int field, const TOracleValue& value) {
+    jet::Value& slot = unconvertedSlot(field);
+    const auto index = static_cast<std::size_t>(field);
+    // The usual kinds are set here directly, text through the column's spare buffer.
+    switch (value.kind()) {
+        case TOracleValue::Kind::Integer:
+            slot = jet::Value(std::int64_t{value.integerValue()});
+            return;
+        case TOracleValue::Kind::Double:
+            slot = jet::Value(value.doubleValue());
+            return;
+        case TOracleValue::Kind::Text:
+            if (index < spareText_.size()) {
+                std::string& text = spareText_[index];
+                const QByteArray& utf8 = value.utf8Value();
+                text.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+                slot = jet::Value(std::move(text));
+                return;
+            }
+            break;
+        default:
+            break;
+    }
+    slot = toJetValue(value);
 }
 
 std::vector<int> TAccessDataset::postKeepingWhatFits() {

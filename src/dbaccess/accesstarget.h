@@ -164,6 +164,9 @@ public:
     // For copy loops, where each value is converted once, on its way into the
     // row: the value is kept as given and converted by postKeepingWhatFits().
     void setUnconvertedValue(int field, jet::Value value);
+    // The same for a value read from Oracle (toJetValue), reusing the buffer
+    // the column's text had in earlier rows.
+    void setUnconvertedValue(int field, const TOracleValue& value);
     // Like post(), except that a value its column cannot hold is left out (the
     // column stays empty) instead of failing the row. Returns the fields left
     // out, in order; almost always none.
@@ -173,6 +176,7 @@ public:
 private:
     friend class TAccessConnection;
     void requireAppending() const;
+    jet::Value& unconvertedSlot(int field);  // throws unless appending and field exists
     void detach();
 
     void load(const jet::TableDef& table);
@@ -192,6 +196,8 @@ private:
     jet::ConvertContext context_;
     std::string tableName_;
     jet::Row row_;
+    // Per column, the buffer of a text posted earlier, for the next one.
+    std::vector<std::string> spareText_;
     bool appending_ = false;
 };
 

@@ -55,6 +55,8 @@ void TOracleCursor::open() {
     close();
     std::unique_ptr<OracleResult> result = connection_.session().query(query_);
     row_.resize(result->columns().size());
+    anyUnreadable_ = std::any_of(result->columns().begin(), result->columns().end(),
+                                 [](const TOracleColumn& c) { return !c.unreadableType.isEmpty(); });
     atEnd_ = !result->fetch(row_);
     result_ = std::move(result);
 }
@@ -93,7 +95,7 @@ void TOracleCursor::requireRow() const {
     if (atEnd_) throw TOracleError(QStringLiteral("The cursor has no current row"));
 }
 
-const TOracleValue& TOracleCursor::value(int i) const {
+const TOracleValue& TOracleCursor::checkedValue(int i) const {
     requireRow();
     if (i < 0 || static_cast<size_t>(i) >= row_.size())
         throw TOracleError(QStringLiteral("The cursor has no column %1").arg(i));

@@ -72,7 +72,12 @@ public:
     const QString& columnName(int i) const { return columns().at(static_cast<size_t>(i)).name; }
     // Position of a column, letter case ignored; throws when the result lacks it.
     int columnIndex(const QString& name) const;
-    const TOracleValue& value(int i) const;
+    // Called per value in row loops: the usual case inline, the checks out of line.
+    const TOracleValue& value(int i) const {
+        if (result_ && !atEnd_ && !anyUnreadable_ && i >= 0 && static_cast<size_t>(i) < row_.size())
+            return row_[static_cast<size_t>(i)];
+        return checkedValue(i);
+    }
     const TOracleValue& valueByName(const QString& name) const { return value(columnIndex(name)); }
     QString firstColumnText() const { return value(0).toText(); }
     bool isBlob(const QString& name) const;
@@ -83,6 +88,7 @@ private:
     friend class TOracleConnection;
     const std::vector<TOracleColumn>& columns() const;
     void requireRow() const;
+    const TOracleValue& checkedValue(int i) const;
 
     TOracleConnection& connection_;
     QString query_;
@@ -90,6 +96,7 @@ private:
     std::vector<TOracleValue> row_;
     bool atEnd_ = true;
     bool moved_ = false;
+    bool anyUnreadable_ = false;  // value() checks the column only then
 };
 
 class TOracleSource {

@@ -207,11 +207,9 @@ public:
         }
         for (;;) {
             if (taking_ && taken_ < taking_->rows) {
-                const size_t width = types_.size();
-                TOracleValue* values = taking_->values.data() + taken_ * width;
                 // Swapped, not moved: the previous row goes back with the
                 // batch and is freed by the reader that allocated it.
-                for (size_t i = 0; i < width; ++i) std::swap(row[i], values[i]);
+                row.swap(taking_->values[taken_]);
                 ++taken_;
                 return true;
             }
@@ -241,7 +239,7 @@ private:
     static constexpr size_t kBatchesAhead = 4;
 
     struct Batch {
-        std::vector<TOracleValue> values;  // rows * width
+        std::vector<std::vector<TOracleValue>> values;  // rows of width values
         size_t rows = 0;
         bool last = false;  // the result ends after these rows (failure set: with it)
         std::exception_ptr failure;
@@ -271,7 +269,8 @@ private:
                 }
             }
             if (!batch) batch = std::make_unique<Batch>();
-            batch->values.resize(kBatchRows * width);
+            batch->values.resize(kBatchRows);
+            for (std::vector<TOracleValue>& values : batch->values) values.resize(width);
             batch->rows = 0;
             try {
                 std::lock_guard guard(*lock_);
@@ -280,7 +279,7 @@ private:
                         batch->last = true;
                         break;
                     }
-                    TOracleValue* values = batch->values.data() + batch->rows * width;
+                    std::vector<TOracleValue>& values = batch->values[batch->rows];
                     for (size_t i = 0; i < width; ++i) values[i] = std::move(row[i]);
                     ++batch->rows;
                 }

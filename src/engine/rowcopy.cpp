@@ -106,7 +106,7 @@ TCopyResult CopyRows(TCopyContext& context, const QString& sourceName, const QSt
         transactionBegun = true;
         qint64 rowNumber = 1;
         // Per row, the source columns whose value was not stored as it was.
-        std::vector<bool> changed(plan.size());
+        std::vector<char> changed(plan.size());
         while (!source.atEnd()) {
             target.append();
             std::fill(changed.begin(), changed.end(), false);
@@ -121,7 +121,7 @@ TCopyResult CopyRows(TCopyContext& context, const QString& sourceName, const QSt
                             column.field, jet::Value(BlobToText(blobBytes(value)).toStdString()));
                     } else {
                         changed[i] = changedOnTheWay(value, column.type);
-                        target.setUnconvertedValue(column.field, dbaccess::toJetValue(value));
+                        target.setUnconvertedValue(column.field, value);
                     }
                 } catch (const std::exception&) {
                     // The column keeps what the new row had; the row goes on.

@@ -205,6 +205,9 @@ public:
     bool is() const { return std::holds_alternative<T>(v_); }
     template <class T>
     const T& as() const { return std::get<T>(v_); }
+    // The value's own T to change in place (its buffer reused), or null.
+    template <class T>
+    T* getIf() { return std::get_if<T>(&v_); }
     const Storage& storage() const { return v_; }
     std::string toString() const;  // for tools and messages: text as is, numbers plainly
     bool operator==(const Value&) const = default;

@@ -256,6 +256,46 @@ TEST_P(AccessTargetTest, ValuesThatDoNotFitAreLeftOutAndTheRowIsStored) {
     EXPECT_EQ(exportOf(file, "T1").mid(1), QStringList({"1|fits||||", "|||||"}));
 }
 
+// Oracle values set straight into the row, as the copy does: each row holds
+// its own values, whatever the rows before held in the same columns (a longer
+// text, a text left out, a Null, a number).
+TEST_P(AccessTargetTest, OracleValuesSetRowAfterRowKeepToTheirOwnRow) {
+    execute(kCreateT1);
+    auto& ds = target.accdataset;
+    openRows("T1");
+    const int id = ds.fieldIndex("ID");
+    const int title = ds.fieldIndex("TITLE");
+    const int price = ds.fieldIndex("PRICE");
+    const int notes = ds.fieldIndex("NOTES");
+    auto text = [](const char* utf8) { return TOracleValue::utf8Text(QByteArray(utf8)); };
+    struct Row {
+        TOracleValue title, price, notes;
+    };
+    const std::vector<Row> rows = {
+        {text("ten chars!"), TOracleValue::real(1.5), text(std::string(300, 'n').c_str())},
+        {text("short"), TOracleValue(), text("n")},
+        {text("eleven char"), TOracleValue::integer(3), TOracleValue()},  // title left out
+        {text("Stra\xC3\x9F" "e"), TOracleValue::decimal("4.25"), text("m\xC3\xA9mo")},
+        {TOracleValue(), TOracleValue::real(5), text("")},
+        {TOracleValue::integer(42), TOracleValue(), text("last")},
+    };
+    std::vector<std::vector<int>> leftOut;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        ds.append();
+        ds.setUnconvertedValue(id, TOracleValue::integer(static_cast<qint64>(i + 1)));
+        ds.setUnconvertedValue(title, rows[i].title);
+        ds.setUnconvertedValue(price, rows[i].price);
+        ds.setUnconvertedValue(notes, rows[i].notes);
+        leftOut.push_back(ds.postKeepingWhatFits());
+    }
+    EXPECT_EQ(leftOut, std::vector<std::vector<int>>({{}, {}, {title}, {}, {}, {}}));
+    target.accconnection.close();
+    EXPECT_EQ(exportOf(file, "T1").mid(1),
+              QStringList({"1|ten chars!||1.5|" + QString(300, u'n') + "|", "2|short|||n|",
+                           "3|||3||", QString::fromUtf8("4|Stra\xC3\x9F" "e||4.25|m\xC3\xA9mo|"),
+                           "5|||5||", "6|42|||last|"}));
+}
+
 TEST_P(AccessTargetTest, RowsWithoutCommitAreDiscarded) {
     execute(kCreateT1);
     target.accconnection.beginTrans();

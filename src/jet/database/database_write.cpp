@@ -227,14 +227,20 @@ private:
     // LVAL pages. Nothing is written to pages before the row is known to fit.
     void placeLongValues() {
         if (lv_.empty()) return;
-        static const std::vector<std::uint8_t> placeholder(12, 0);
-        std::vector<std::pair<std::size_t, Bytes>> data;
+        // The values trade places with the buffers of the previous row's, and
+        // a 12-byte placeholder holds their place while the row is measured.
+        std::size_t count = 0;
         for (std::size_t i = 0; i < def_->columns.size(); ++i) {
             if (!isLongValue(def_->columns[i].type) || stored_[i].isNull()) continue;
-            data.emplace_back(i, stored_[i].as<Bytes>());
-            stored_[i] = Bytes(placeholder);
+            if (count == longData_.size()) longData_.emplace_back();
+            auto& [index, bytes] = longData_[count++];
+            index = i;
+            Bytes& value = *stored_[i].getIf<Bytes>();
+            std::swap(bytes, value);
+            value.assign(12, 0);
         }
-        if (data.empty()) return;
+        if (count == 0) return;
+        const std::span data(longData_.data(), count);
         std::size_t base = rowLength(f_, layout_, stored_);
         if (base > f_.maxRowSize) tooLarge(base);
         std::size_t room = f_.maxRowSize - base;
@@ -247,7 +253,7 @@ private:
                     .addColumn(col.name);
             auto field = writeLongValue(f_, bytes, room + 12, *it->second);
             room -= field.size() - 12;
-            stored_[index] = Bytes(std::move(field));
+            *stored_[index].getIf<Bytes>() = std::move(field);
         }
     }
 
@@ -301,6 +307,7 @@ private:
     Row stored_;
     Row keyRow_;
     std::vector<std::size_t> keyColumns_;  // positions in def_->columns
+    std::vector<std::pair<std::size_t, Bytes>> longData_;  // placeLongValues' values
     std::vector<std::uint8_t> row_;
 };
 

@@ -85,8 +85,11 @@ Bytes readLongValue(const Pager* pager, const Format& format, std::span<const st
 }
 
 std::vector<std::uint8_t> inlineLongValue(std::span<const std::uint8_t> data) {
-    std::vector<std::uint8_t> f = fieldHeader(data.size(), kLongValueInline, 0);
-    f.insert(f.end(), data.begin(), data.end());
+    // Sized at once: one allocation per value.
+    std::vector<std::uint8_t> f(kLongValueHeader + data.size(), 0);
+    bytes::putLe32(f.data(),
+                   static_cast<std::uint32_t>(data.size()) | (std::uint32_t{kLongValueInline} << 24));
+    if (!data.empty()) std::memcpy(f.data() + kLongValueHeader, data.data(), data.size());
     return f;
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "jet/error.h"
@@ -176,34 +177,49 @@ double toDouble(const Value& v, const ColumnDef& col, const ConvertContext& ctx)
     return d;
 }
 
-Bytes encodeText(const std::string& utf8, const ColumnDef& col, const ConvertContext& ctx,
-                 std::size_t maxChars) {
+// Every byte in 0x01..0x7F, looked at eight at a time: no byte with its high
+// bit set (UTF-8 beyond ASCII) and no NUL.
+bool isPlainAscii(std::string_view s) {
+    constexpr std::uint64_t ones = 0x0101010101010101u;
+    constexpr std::uint64_t highs = 0x8080808080808080u;
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        if ((w & highs) != 0 || ((w - ones) & ~w & highs) != 0) return false;
+    }
+    for (; i < s.size(); ++i)
+        if (static_cast<unsigned char>(s[i]) - 1u >= 0x7Fu) return false;
+    return true;
+}
+
+// Text into the file's encoding, into out (its buffer reused).
+void encodeText(std::string_view utf8, const ColumnDef& col, const ConvertContext& ctx,
+                std::size_t maxChars, Bytes& out) {
     // Plain ASCII (the common case) needs no decoding: one character per byte.
-    bool ascii = true;
-    for (char c : utf8) ascii = ascii && c > 0;
-    const Format& f = Format::of(ctx.version);
-    if (ascii && (f.unicodeText || ctx.codePage == 1252)) {
+    const bool ascii = isPlainAscii(utf8);
+    const bool unicode = ctx.version != Version::Jet3;
+    if (ascii && (unicode || ctx.codePage == 1252)) {
         if (utf8.size() > maxChars)
             fail(ctx, col,
                  "text of " + std::to_string(utf8.size()) +
                      " characters is longer than the column's " + std::to_string(maxChars));
-        Bytes out;
-        const bool compress = f.unicodeText && (col.extraFlags & 0x01) != 0 &&
+        const bool compress = unicode && (col.extraFlags & 0x01) != 0 &&
                               (col.type == ColumnType::Text || utf8.size() <= 1024) &&
                               utf8.size() > 2;
-        if (!f.unicodeText) {
+        if (!unicode) {
             out.assign(utf8.begin(), utf8.end());
         } else if (compress) {
-            out.reserve(utf8.size() + 2);
-            out.push_back(0xFF);
-            out.push_back(0xFE);
-            out.insert(out.end(), utf8.begin(), utf8.end());
+            out.resize(utf8.size() + 2);
+            out[0] = 0xFF;
+            out[1] = 0xFE;
+            std::memcpy(out.data() + 2, utf8.data(), utf8.size());
         } else {
-            out.resize(utf8.size() * 2);
+            out.assign(utf8.size() * 2, 0);
             for (std::size_t i = 0; i < utf8.size(); ++i)
                 out[2 * i] = static_cast<std::uint8_t>(utf8[i]);
         }
-        return out;
+        return;
     }
     std::u16string text;
     if (!decodeUtf8(utf8, text)) fail(ctx, col, "text is not valid UTF-8");
@@ -211,8 +227,7 @@ Bytes encodeText(const std::string& utf8, const ColumnDef& col, const ConvertCon
         fail(ctx, col,
              "text of " + std::to_string(text.size()) + " characters is longer than the column's " +
                  std::to_string(maxChars));
-    Bytes out;
-    if (f.unicodeText) {
+    if (unicode) {
         // Access compresses memo text only up to 1024 characters.
         bool compress =
             (col.extraFlags & 0x01) != 0 && (col.type == ColumnType::Text || text.size() <= 1024);
@@ -227,7 +242,6 @@ Bytes encodeText(const std::string& utf8, const ColumnDef& col, const ConvertCon
         if (!encodeCp1252(text, out))
             fail(ctx, col, "the text holds a character that code page 1252 does not have");
     }
-    return out;
 }
 
 std::string numberText(const Value& v) {
@@ -445,19 +459,23 @@ Value toDateTime(const Value& v, const ColumnDef& col, const ConvertContext& ctx
     fail(ctx, col, "a value of this kind cannot be stored in a Date/Time column");
 }
 
-// Text and Memo: text, or the text of a number or date.
-Value toText(const Value& v, const ColumnDef& col, const ConvertContext& ctx) {
-    std::size_t maxChars = col.type == ColumnType::Memo
-                               ? maxLongValueBytes / 2
-                               : std::size_t{col.length} / Format::of(ctx.version).textUnitSize;
-    if (v.is<std::string>()) return encodeText(v.as<std::string>(), col, ctx, maxChars);
+std::size_t maxTextChars(const ColumnDef& col, const ConvertContext& ctx) {
+    return col.type == ColumnType::Memo
+               ? maxLongValueBytes / 2
+               : std::size_t{col.length} / (ctx.version == Version::Jet3 ? 1u : 2u);
+}
+
+// Text and Memo: text, or the text of a number or date, into out.
+void toText(const Value& v, const ColumnDef& col, const ConvertContext& ctx, Bytes& out) {
+    const std::size_t maxChars = maxTextChars(col, ctx);
+    if (v.is<std::string>()) return encodeText(v.as<std::string>(), col, ctx, maxChars, out);
     std::string s = numberText(v);
     if (v.is<Currency>())
         s = std::to_string(static_cast<double>(v.as<Currency>().scaled) / 10000.0);
     if (v.is<DateTime>()) s = v.as<DateTime>().toIsoString();
     if (v.is<Decimal>()) s = v.as<Decimal>().toString();
     if (s.empty()) fail(ctx, col, "a value of this kind cannot be stored as text");
-    return encodeText(s, col, ctx, maxChars);
+    encodeText(s, col, ctx, maxChars, out);
 }
 
 // Binary and OLE Object: bytes up to the column's size, or a GUID's.
@@ -528,8 +546,11 @@ Value convertValue(const Value& v, const ColumnDef& col, const ConvertContext& c
         case ColumnType::DateTime:
             return toDateTime(v, col, ctx);
         case ColumnType::Text:
-        case ColumnType::Memo:
-            return toText(v, col, ctx);
+        case ColumnType::Memo: {
+            Bytes out;
+            toText(v, col, ctx, out);
+            return out;
+        }
         case ColumnType::Binary:
         case ColumnType::Ole:
             return toBinary(v, col, ctx);
@@ -555,7 +576,13 @@ void convertRow(std::span<const Value> values, const TableDef& table, const Conv
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
         const ColumnDef& col = table.columns[i];
         const Value& v = i < values.size() ? values[i] : null;
-        out[i] = col.isAutoNumber() && v.isNull() ? Value{} : convertValue(v, col, ctx);
+        // Text is encoded into the buffer the column's previous value left,
+        // so that a run of rows allocates nothing for it.
+        Bytes* reuse = out[i].getIf<Bytes>();
+        if (reuse && !v.isNull() && (col.type == ColumnType::Text || col.type == ColumnType::Memo))
+            toText(v, col, ctx, *reuse);
+        else
+            out[i] = col.isAutoNumber() && v.isNull() ? Value{} : convertValue(v, col, ctx);
     }
 }
 

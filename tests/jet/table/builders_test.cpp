@@ -224,6 +224,72 @@ TEST(TextEncoding, CompressesOnlyWhatOneByteHolds) {
     EXPECT_EQ(u, std::u16string(u"\U0001F600"));
 }
 
+// One Row converted into again and again (as the appender does) holds what a
+// fresh conversion gives, whatever the column held before: text of every
+// length around the eight-byte steps of the ASCII check, with a NUL, a
+// character beyond ASCII or a bad UTF-8 byte at any place, Null and numbers.
+TEST(Convert, ARowConvertedIntoAgainHoldsWhatAFreshConversionGives) {
+    for (Version v : {Version::Jet3, Version::Jet4}) {
+        jet::TableDef t;
+        t.name = "T";
+        t.columns = {column("A", ColumnType::Text, 0, 510, false, 0),
+                     column("M", ColumnType::Memo, 1, 0, false, 1),
+                     column("N", ColumnType::Long, 2, 4, true, 0)};
+        t.columns[0].extraFlags = 0x01;
+        t.columns[1].extraFlags = 0x01;
+        const jet::ConvertContext ctx{v, "T", 1252};
+        std::vector<jet::Row> rows;
+        for (std::size_t length = 0; length < 20; ++length) {
+            const std::string plain(length, 'x');
+            rows.push_back({plain, plain, std::int64_t(length)});
+            for (std::size_t at = 0; at < length; ++at) {
+                for (const char* odd : {"\x01", "\x7F", "\xC3\xA9", "\xE2\x82\xAC"}) {
+                    std::string s = plain;
+                    s.replace(at, 1, odd);
+                    rows.push_back({s, Value(), std::int64_t(at)});
+                    rows.push_back({Value(), s, Value()});
+                }
+                std::string nul = plain;
+                nul[at] = '\0';
+                rows.push_back({nul, nul, Value()});
+            }
+        }
+        rows.push_back({std::string("\xFF"), std::string("ok"), Value()});  // refused
+        rows.push_back({std::int64_t{12}, 2.5, std::int64_t{1}});         // numbers as text
+        jet::Row reused;
+        for (const jet::Row& in : rows) {
+            SCOPED_TRACE(jet::Value(in[0]).toString() + (v == Version::Jet3 ? " Jet 3" : " Jet 4"));
+            jet::Row fresh;
+            std::string freshError, reusedError;
+            try {
+                jet::convertRow(in, t, ctx, fresh);
+            } catch (const jet::Error& e) {
+                freshError = e.what();
+            }
+            try {
+                jet::convertRow(in, t, ctx, reused);
+            } catch (const jet::Error& e) {
+                reusedError = e.what();
+            }
+            ASSERT_EQ(reusedError, freshError);
+            if (!freshError.empty()) continue;
+            ASSERT_EQ(reused, fresh);
+            // Text against the long way: decoded, then encoded character by character.
+            for (std::size_t c = 0; c < 2; ++c) {
+                if (!in[c].is<std::string>()) continue;
+                std::u16string text;
+                ASSERT_TRUE(jet::decodeUtf8(in[c].as<std::string>(), text));
+                jet::Bytes expected;
+                if (v == Version::Jet4)
+                    jet::encodeJet4Text(text, true, expected);
+                else
+                    ASSERT_TRUE(jet::encodeCp1252(text, expected));
+                EXPECT_EQ(fresh[c], Value(expected));
+            }
+        }
+    }
+}
+
 TEST(Convert, NumbersDatesAndLimits) {
     const jet::ConvertContext ctx{Version::Jet4, "T", 1252};
     auto col = [](ColumnType type, std::uint16_t length = 0) {

@@ -31,11 +31,6 @@ constexpr std::size_t kJournalHeader = 36;
 constexpr std::size_t kRecordExtra = 12;  // page number + checksum
 // Clean originals kept for the journal; past this, they are read back.
 constexpr std::size_t kMaxOriginals = 1024;
-// Pages per write call. One: the page cache may hold the pages of one call
-// in a single large unit, and then writes all of it back whenever one page
-// in it changes again (index pages do, at every commit). Writing pages one
-// by one cut the bytes a loaded database sent to the disk to a third.
-constexpr std::size_t kPagesPerWrite = 1;
 
 std::string sysError() { return std::strerror(errno); }
 
@@ -769,10 +764,11 @@ std::vector<std::uint32_t> Pager::dirtyInOrder() const {
 }
 
 void Pager::writeDirtyPages() {
-    // In file order, so appended pages extend the file. Spilled pages come
-    // back from the cache or the spill file.
+    // In file order, so appended pages extend the file; neighbouring pages
+    // go out in one call. Spilled pages come back from the cache or the
+    // spill file.
     const std::vector<std::uint32_t> order = dirtyInOrder();
-    constexpr std::size_t kRun = kPagesPerWrite;
+    constexpr std::size_t kRun = 256;
     std::vector<iovec> run;
     std::vector<std::uint8_t> scratch;
     for (std::size_t i = 0; i < order.size();) {
@@ -929,7 +925,7 @@ void Pager::spillIfNeeded() {
                     run.push_back({dirty_.at(appended[j])->data(), pageSize_});
                     ++j;
                 } while (j < appended.size() && appended[j] == appended[j - 1] + 1 &&
-                         run.size() < kPagesPerWrite);
+                         run.size() < 256);
                 if (!writeVectors(fd_, run.data(), run.size(),
                                   std::uint64_t{appended[i]} * pageSize_))
                     ioError("write to");

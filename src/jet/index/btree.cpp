@@ -15,6 +15,11 @@ constexpr std::size_t kMaxDepth = 32;
 constexpr std::size_t kCachedPages = 512;
 // Queued entries that go in at once even before a flush, bounding memory.
 constexpr std::size_t kMaxDeferred = 65536;
+// Decoded pages one index holds within a transaction; past this, changed
+// ones go to the store early and the rest are dropped. Random keys change
+// a page per entry: a large index would otherwise hold a transaction's
+// worth of pages decoded besides their images in the pager.
+constexpr std::size_t kMaxHeldPages = 1536;
 
 // First entry of p not less than (key, row). Keys decide almost always; the
 // row pointer is read only for equal keys.
@@ -144,6 +149,12 @@ void IndexTree::requireKeySize(std::span<const std::uint8_t> key) const {
 }
 
 bool IndexTree::insert(std::span<const std::uint8_t> key, std::uint32_t rowPointer) {
+    const bool fresh = insertOne(key, rowPointer);
+    if (cache_.size() > kMaxHeldPages) writeBack();
+    return fresh;
+}
+
+bool IndexTree::insertOne(std::span<const std::uint8_t> key, std::uint32_t rowPointer) {
     requireKeySize(key);
     const bool append = beyondRightmost(key, rowPointer);
     const bool probed = !append && probed_ && sameKey(probeKey_, key);
@@ -455,16 +466,20 @@ bool IndexTree::containsKey(std::span<const std::uint8_t> key) {
 
 void IndexTree::flush() {
     applyDeferred();
-    std::vector<std::uint8_t> image(fmt_->pageSize);
+    writeBack();
+}
+
+void IndexTree::writeBack() {
+    image_.resize(fmt_->pageSize);
     for (const std::uint32_t number : dirty_) {
         Node& n = *cache_.at(number);
-        writeIndexPage(*fmt_, n.page, image);
-        store_->write(number, image);
+        writeIndexPage(*fmt_, n.page, image_);
+        store_->write(number, image_);
         n.dirty = false;
     }
-    // Decoded pages stay for the next transaction, within a bound: the path
-    // to the rightmost leaf (for appends), then the pages this transaction
-    // changed, the likeliest to change again.
+    // Decoded pages stay, within a bound: the path to the rightmost leaf
+    // (for appends), then the pages just changed, the likeliest to change
+    // again.
     probed_ = false;
     fingerLeaf_ = nullptr;
     lastLeaf_ = nullptr;

@@ -13,7 +13,8 @@
 //   therefore leave full pages behind them.
 //
 // Changed pages are kept decoded in memory and written out by flush(), so a
-// transaction that adds many entries rewrites each touched page once.
+// transaction that adds many entries rewrites each touched page once (up to
+// a bound on the pages held, past which they are written out early).
 
 #include <cstdint>
 #include <memory>
@@ -69,6 +70,7 @@ public:
     // Forgets decoded pages (after the store's pages changed under us).
     void discard();
     bool dirty() const { return !dirty_.empty(); }
+    // Decoded pages held now; bounded, in a transaction too.
     std::size_t cachedPages() const { return cache_.size(); }
 
     // Writes an empty root leaf to a page.
@@ -89,6 +91,10 @@ private:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
     void requireKeySize(std::span<const std::uint8_t> key) const;
+    bool insertOne(std::span<const std::uint8_t> key, std::uint32_t rowPointer);
+    // Writes every changed page to the store and trims the decoded pages.
+    void writeBack();
+    std::vector<std::uint8_t> image_;  // scratch for writeBack()
     Node& node(std::uint32_t number);
     IndexPage& page(std::uint32_t number) { return node(number).page; }
     void markDirty(Node& n, std::uint32_t number) {

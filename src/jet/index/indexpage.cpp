@@ -31,6 +31,9 @@ std::size_t commonPrefix(const std::uint8_t* a, const std::uint8_t* b, std::size
     return k;
 }
 
+// One bit per byte of the largest entry area.
+constexpr std::size_t kMaxIndexEntries = 8 * 512;
+
 [[noreturn]] void corrupt(std::uint32_t page, const std::string& what) {
     throw Error(Error::Kind::Corrupt, "the index page is damaged: " + what).addPage(page);
 }
@@ -189,29 +192,39 @@ IndexPage readIndexPage(const Format& fmt, std::span<const std::uint8_t> image,
     const std::uint8_t* data = p + fmt.indexEntriesStart;
     const std::size_t capacity = fmt.indexCapacity();
     const std::size_t minEntry = page.leaf ? 5 : 9;
+    // Where each entry ends in the entry area, from the bitmap a word at a time.
+    std::uint32_t ends[kMaxIndexEntries];
     std::size_t entries = 0;
-    for (std::size_t byte = 0; byte < fmt.indexBitmapSize; ++byte)
-        entries += static_cast<std::size_t>(std::popcount(mask[byte]));
-    // Room for the prefixes given back and for some inserts to come.
-    page.ends_.reserve(entries + 16);
-    page.bytes_.reserve(capacity + entries * std::min(prefix, capacity) + 256);
-    std::size_t start = 0;
-    std::size_t shared = 0;  // later entries get the first entry's first `prefix` bytes back
-    for (std::size_t byte = 0; byte < fmt.indexBitmapSize; ++byte) {
-        for (unsigned bits = mask[byte]; bits != 0; bits &= bits - 1) {
-            const std::size_t end = byte * 8 + static_cast<std::size_t>(std::countr_zero(bits));
+    for (std::size_t byte = 0; byte < fmt.indexBitmapSize; byte += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, mask + byte, std::min<std::size_t>(8, fmt.indexBitmapSize - byte));
+        word = bytes::le64(reinterpret_cast<const std::uint8_t*>(&word));
+        for (; word != 0; word &= word - 1) {
+            const std::size_t end = byte * 8 + static_cast<std::size_t>(std::countr_zero(word));
             if (end > capacity) corrupt(pageNumber, "entry bitmap runs past the page");
-            if (end <= start) corrupt(pageNumber, "empty entry");
-            if (page.empty() && prefix > end - start)
-                corrupt(pageNumber, "prefix longer than the first entry");
-            if (shared + (end - start) < minEntry)
-                corrupt(pageNumber, "entry of " + std::to_string(shared + end - start) + " bytes");
-            page.bytes_.insert(page.bytes_.end(), data, data + shared);
-            page.bytes_.insert(page.bytes_.end(), data + start, data + end);
-            page.ends_.push_back(static_cast<std::uint32_t>(page.bytes_.size()));
-            if (page.ends_.size() == 1) shared = prefix;
-            start = end;
+            ends[entries++] = static_cast<std::uint32_t>(end);
         }
+    }
+    if (entries > 0 && prefix > ends[0]) corrupt(pageNumber, "prefix longer than the first entry");
+    // Every entry but the first gets the first entry's first `prefix` bytes back.
+    const std::size_t total = entries == 0 ? 0 : ends[entries - 1] + (entries - 1) * prefix;
+    // Room for some inserts to come.
+    page.ends_.reserve(entries + 16);
+    page.bytes_.reserve(std::max(total, capacity) + 256);
+    page.bytes_.resize(total);
+    std::uint8_t* out = page.bytes_.data();
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::size_t end = ends[i];
+        const std::size_t shared = i == 0 ? 0 : prefix;
+        if (end <= start) corrupt(pageNumber, "empty entry");
+        if (shared + (end - start) < minEntry)
+            corrupt(pageNumber, "entry of " + std::to_string(shared + end - start) + " bytes");
+        std::memcpy(out, data, shared);
+        std::memcpy(out + shared, data + start, end - start);
+        out += shared + (end - start);
+        page.ends_.push_back(static_cast<std::uint32_t>(out - page.bytes_.data()));
+        start = end;
     }
     if (!page.leaf && page.empty() && page.tail == 0)
         corrupt(pageNumber, "node page without children");

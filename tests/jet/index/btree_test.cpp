@@ -280,6 +280,41 @@ TEST_P(IndexTreeTest, AppendsMixedWithEarlierKeys) {
     EXPECT_EQ(w.entries, expected);
 }
 
+// One transaction of random keys over far more pages than an index keeps
+// decoded: changed pages go to the store early, and the tree stays whole
+// whether entries went in directly, after a lookup or from the queue.
+TEST_P(IndexTreeTest, LargeTransactionsKeepFewPagesDecoded) {
+    const Version version = GetParam();
+    std::mt19937 rng(23);
+    std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> expected;
+    std::size_t held = 0;
+    for (std::uint32_t i = 0; i < 40000; ++i) {
+        // Long keys: few to a page, so the pages outnumber the bound.
+        std::string text(120, 'k');
+        for (std::size_t c = 0; c < 8; ++c) text[c] = static_cast<char>('a' + rng() % 26);
+        std::vector<std::uint8_t> key;
+        appendKeyValue(key, version, KeyColumn{ColumnType::Text, true}, Value(text));
+        const std::uint32_t row = ((i / 200 + 1) << 8) | (i % 200);
+        if (i % 3 == 0) {
+            tree.defer(key, row);
+        } else {
+            if (i % 3 == 1) tree.containsKey(key);
+            tree.insert(key, row);
+        }
+        expected.push_back({key, row});
+        held = std::max(held, tree.cachedPages());
+    }
+    tree.flush();
+    EXPECT_GT(store.pageCount(), 1600u);
+    EXPECT_LT(held, 1600u);
+    EXPECT_LE(tree.cachedPages(), 512u);
+    std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+        return compareEntries(a.first, a.second, b.first, b.second) < 0;
+    });
+    Walked w = walk(fmt, store, root);
+    EXPECT_TRUE(w.entries == expected);
+}
+
 TEST_P(IndexTreeTest, LongTextKeysSplitNodesToo) {
     std::mt19937 rng(11);
     std::vector<std::vector<std::uint8_t>> keys;

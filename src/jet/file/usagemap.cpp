@@ -103,58 +103,71 @@ unsigned bitsInRange(const std::uint8_t* bits, std::size_t i, std::uint64_t firs
 }
 }  // namespace
 
-std::uint32_t UsageMap::nextPage(std::uint32_t from, std::uint32_t end) const {
-    std::uint32_t found = end;
-    if (from >= end) return end;
+template <class Fn>
+void UsageMap::forEachByteIn(std::uint32_t from, std::uint32_t end, Fn fn) const {
+    if (from >= end) return;
     forEachBitmap([&](std::uint32_t first, const std::uint8_t* bits, std::size_t n) {
         const std::uint64_t last = std::uint64_t{first} + n * 8;
         if (last <= from) return true;
         if (first >= end) return false;
         const std::uint64_t lo = std::max<std::uint64_t>(from, first);
         const std::uint64_t hi = std::min<std::uint64_t>(end, last);
-        std::size_t i = static_cast<std::size_t>((lo - first) / 8);
-        const std::size_t stop = static_cast<std::size_t>((hi - first + 7) / 8);
-        while (i < stop) {
-            // Long runs of pages in use: eight bytes at a time.
-            if (i % 8 == 0 && i + 8 <= stop) {
-                std::uint64_t word;
-                std::memcpy(&word, bits + i, 8);
-                if (word == 0) {
-                    i += 8;
-                    continue;
-                }
-            }
-            if (const unsigned v = bitsInRange(bits, i, first, lo, hi); v != 0) {
-                found = static_cast<std::uint32_t>(first + i * 8 +
-                                                   static_cast<unsigned>(std::countr_zero(v)));
-                return false;
-            }
-            ++i;
-        }
-        return true;
+        return fn(first, bits, static_cast<std::size_t>((lo - first) / 8),
+                  static_cast<std::size_t>((hi - first + 7) / 8),
+                  [&](std::size_t i) { return bitsInRange(bits, i, first, lo, hi); });
     });
+}
+
+std::uint32_t UsageMap::nextPage(std::uint32_t from, std::uint32_t end) const {
+    std::uint32_t found = end;
+    forEachByteIn(from, end,
+                  [&](std::uint32_t first, const std::uint8_t* bits, std::size_t i,
+                      std::size_t stop, auto bitsAt) {
+                      while (i < stop) {
+                          // Long runs of pages in use: eight bytes at a time.
+                          if (i % 8 == 0 && i + 8 <= stop) {
+                              std::uint64_t word;
+                              std::memcpy(&word, bits + i, 8);
+                              if (word == 0) {
+                                  i += 8;
+                                  continue;
+                              }
+                          }
+                          if (const unsigned v = bitsAt(i); v != 0) {
+                              found = static_cast<std::uint32_t>(
+                                  first + i * 8 + static_cast<unsigned>(std::countr_zero(v)));
+                              return false;
+                          }
+                          ++i;
+                      }
+                      return true;
+                  });
     return found;
 }
 
 std::uint32_t UsageMap::countPages(std::uint32_t from, std::uint32_t end) const {
     std::uint32_t count = 0;
-    if (from >= end) return 0;
-    forEachBitmap([&](std::uint32_t first, const std::uint8_t* bits, std::size_t n) {
-        const std::uint64_t last = std::uint64_t{first} + n * 8;
-        if (last <= from) return true;
-        if (first >= end) return false;
-        const std::uint64_t lo = std::max<std::uint64_t>(from, first);
-        const std::uint64_t hi = std::min<std::uint64_t>(end, last);
-        const std::size_t stop = static_cast<std::size_t>((hi - first + 7) / 8);
-        for (std::size_t i = static_cast<std::size_t>((lo - first) / 8); i < stop; ++i)
-            count += static_cast<std::uint32_t>(std::popcount(bitsInRange(bits, i, first, lo, hi)));
-        return true;
-    });
+    forEachByteIn(
+        from, end,
+        [&](std::uint32_t, const std::uint8_t*, std::size_t i, std::size_t stop, auto bitsAt) {
+            for (; i < stop; ++i) count += static_cast<std::uint32_t>(std::popcount(bitsAt(i)));
+            return true;
+        });
     return count;
 }
 
 std::uint32_t UsageMap::pagesPerBitmap() const {
     return static_cast<std::uint32_t>((format_.pageSize - format_.mapPageHeader) * 8);
+}
+
+std::size_t UsageMap::bitmapSlot(std::uint32_t page) const {
+    const std::size_t k = page / pagesPerBitmap();
+    if (k >= (rowSize_ - 1u) / 4)
+        throw Error(Error::Kind::Unsupported,
+                    "the usage map cannot cover page " + std::to_string(page))
+            .addFile(pager_.path())
+            .addPage(rowPage_);
+    return k;
 }
 
 bool UsageMap::hasBitmapFor(std::uint32_t page) const {
@@ -169,12 +182,7 @@ bool UsageMap::hasBitmapFor(std::uint32_t page) const {
 void UsageMap::attachBitmap(std::uint32_t page, std::uint32_t bitmapPage) {
     locate();
     const std::uint32_t span = pagesPerBitmap();
-    const std::size_t k = page / span;
-    if (k >= (rowSize_ - 1u) / 4)
-        throw Error(Error::Kind::Unsupported,
-                    "the usage map cannot cover page " + std::to_string(page))
-            .addFile(pager_.path())
-            .addPage(rowPage_);
+    const std::size_t k = bitmapSlot(page);
     std::uint8_t* m = pager_.modify(bitmapPage);
     std::memset(m, 0, format_.pageSize);
     m[0] = kPageUsageBitmap;
@@ -203,7 +211,7 @@ bool UsageMap::contains(std::uint32_t page) const {
         if (bit >= (rowSize_ - 5u) * std::uint64_t{8}) return false;
         return (row[5 + bit / 8] & (1u << (bit % 8))) != 0;
     }
-    const std::uint32_t span = (format_.pageSize - format_.mapPageHeader) * 8;
+    const std::uint32_t span = pagesPerBitmap();
     const std::size_t k = page / span;
     if (k >= (rowSize_ - 1u) / 4) return false;
     const std::uint32_t mapPage = bytes::le32(row + 1 + 4 * k);
@@ -229,13 +237,8 @@ bool UsageMap::set(std::uint32_t page, bool value, PageAllocator* allocator) {
             w[5 + bit / 8] = static_cast<std::uint8_t>(w[5 + bit / 8] & ~(1u << (bit % 8)));
         return true;
     }
-    const std::uint32_t span = (format_.pageSize - format_.mapPageHeader) * 8;
-    const std::size_t k = page / span;
-    if (k >= (rowSize_ - 1u) / 4)
-        throw Error(Error::Kind::Unsupported,
-                    "the usage map cannot cover page " + std::to_string(page))
-            .addFile(pager_.path())
-            .addPage(rowPage_);
+    const std::uint32_t span = pagesPerBitmap();
+    const std::size_t k = bitmapSlot(page);
     std::uint32_t mapPage = bytes::le32(row + 1 + 4 * k);
     if (mapPage == 0) {
         if (!value) return true;

@@ -71,9 +71,17 @@ private:
     // bitmap the map holds, in page order, until fn returns false.
     template <class Fn>
     void forEachBitmap(Fn fn) const;
+    // The same, clipped to pages [from, end): calls fn(first page, bitmap
+    // bytes, first byte, end byte, bitsAt) where bitsAt(i) gives byte i's
+    // bits of pages inside the range.
+    template <class Fn>
+    void forEachByteIn(std::uint32_t from, std::uint32_t end, Fn fn) const;
     // Rows on a map's page can move (the free-page row grows): every call
     // finds its row afresh.
     void locate() const;
+    // The pointer of a reference map that covers page (the row must be
+    // located); throws when the row has none that far.
+    std::size_t bitmapSlot(std::uint32_t page) const;
     std::uint8_t* rowForWrite();
     void rewriteInline(std::uint32_t start, const std::vector<std::uint32_t>& pages);
     void promote(const std::vector<std::uint32_t>& pages, PageAllocator* allocator);

@@ -21,6 +21,8 @@ struct Formats {
 void header(Formats& f) {
     f.set(&Format::version, Version::Jet3, Version::Jet4);
     f.set(&Format::pageSize, 2048, 4096);
+    f.set(&Format::maxPages, (1u << 30) / 2048, (1u << 31) / 4096);
+    f.set(&Format::maxSizeText, "1 GB", "2 GB");
     f.set(&Format::headerVersion, 0, 1);
     f.set(&Format::headerMaskLength, 126, 128);
     f.set(&Format::headerSortOrder, 0x3A, 0x6E);

@@ -28,6 +28,10 @@ public:
 
     Version version;
     std::uint32_t pageSize;
+    // Access files cannot pass 1 GB (Jet 3) or 2 GB (Jet 4): the last page
+    // ends exactly there.
+    std::uint32_t maxPages;
+    const char* maxSizeText;  // "1 GB" / "2 GB", as users know the limit
 
     // Page 0 (layout in header.h). The masked region starts at 0x18 in both
     // versions; an offset of 0 means the field is absent.

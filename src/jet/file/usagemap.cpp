@@ -304,11 +304,6 @@ std::vector<std::uint32_t> usageMapPages(const Pager& pager, const Format& forma
     return UsageMap(const_cast<Pager&>(pager), format, rowPointer).pages();
 }
 
-std::uint32_t maxPageCount(const Format& format) {
-    const std::uint64_t bytes = std::uint64_t{1} << (format.version == Version::Jet4 ? 31 : 30);
-    return static_cast<std::uint32_t>(bytes / format.pageSize);
-}
-
 PageAllocator::PageAllocator(Pager& pager, const Format& format, std::string table)
     : pager_(pager),
       format_(format),
@@ -318,13 +313,13 @@ PageAllocator::PageAllocator(Pager& pager, const Format& format, std::string tab
 bool PageAllocator::isFree(std::uint32_t page) const { return global_.contains(page); }
 
 std::uint32_t PageAllocator::pageLimit() const {
-    const std::uint32_t limit = maxPageCount(format_);
+    const std::uint32_t limit = format_.maxPages;
     return pager_.pageLimit() != 0 ? std::min(limit, pager_.pageLimit()) : limit;
 }
 
 void PageAllocator::full() const {
     throw Error(Error::Kind::Full, std::string("the database is full: Access files cannot pass ") +
-                                       (format_.version == Version::Jet4 ? "2 GB" : "1 GB"))
+                                       format_.maxSizeText)
         .addFile(pager_.path())
         .addTable(table_);
 }
@@ -456,7 +451,7 @@ void PageAllocator::toReferenceForm(std::uint32_t page) {
     free.erase(std::unique(free.begin(), free.end()), free.end());
 
     const std::uint32_t span = global_.pagesPerBitmap();
-    const std::size_t pointers = (std::size_t{maxPageCount(format_)} + span - 1) / span;
+    const std::size_t pointers = (std::size_t{format_.maxPages} + span - 1) / span;
     std::vector<std::uint8_t> row(1 + 4 * pointers, 0);
     row[0] = kReference;
     std::optional<MapPage> mp = readMapPage(pager_, format_);

@@ -103,10 +103,6 @@ std::vector<std::uint8_t> inlineMapRow(const Format& format, std::uint32_t start
 std::vector<std::uint32_t> usageMapPages(const Pager& pager, const Format& format,
                                          std::uint32_t rowPointer);
 
-// The most pages a file of this format may have: Access files cannot pass
-// 2 GB (Jet 4) or 1 GB (Jet 3), so the last page ends exactly there.
-std::uint32_t maxPageCount(const Format& format);
-
 // Page allocation through the free-page map on page 1, row 0.
 class PageAllocator {
 public:

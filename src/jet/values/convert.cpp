@@ -198,7 +198,7 @@ void encodeText(std::string_view utf8, const ColumnDef& col, const ConvertContex
                 std::size_t maxChars, Bytes& out) {
     // Plain ASCII (the common case) needs no decoding: one character per byte.
     const bool ascii = isPlainAscii(utf8);
-    const bool unicode = ctx.version != Version::Jet3;
+    const bool unicode = Format::of(ctx.version).unicodeText;
     if (ascii && (unicode || ctx.codePage == 1252)) {
         if (utf8.size() > maxChars)
             fail(ctx, col,
@@ -462,7 +462,7 @@ Value toDateTime(const Value& v, const ColumnDef& col, const ConvertContext& ctx
 std::size_t maxTextChars(const ColumnDef& col, const ConvertContext& ctx) {
     return col.type == ColumnType::Memo
                ? maxLongValueBytes / 2
-               : std::size_t{col.length} / (ctx.version == Version::Jet3 ? 1u : 2u);
+               : std::size_t{col.length} / Format::of(ctx.version).textUnitSize;
 }
 
 // Text and Memo: text, or the text of a number or date, into out.

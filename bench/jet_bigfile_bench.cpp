@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_table.h"
 #include "jet/database.h"
 #include "jet/error.h"
 
@@ -36,20 +37,6 @@ double secondsSince(Clock::time_point start) {
 
 double megabytes(const std::filesystem::path& file) {
     return static_cast<double>(std::filesystem::file_size(file)) / 1e6;
-}
-
-void createBench(jet::Database& db) {
-    using jet::ColumnType;
-    db.createTable("BENCH", {{"ID", ColumnType::Long},
-                             {"AMOUNT", ColumnType::Double},
-                             {"NAME", ColumnType::Text, 40},
-                             {"CREATED", ColumnType::DateTime},
-                             {"NOTE", ColumnType::Memo},
-                             {"CODE", ColumnType::Text, 10},
-                             {"QTY", ColumnType::Long},
-                             {"RATE", ColumnType::Double}});
-    db.createIndex("BENCH", {"UX_ID", {{"ID", true}}, true});
-    db.createIndex("BENCH", {"IX_NAME", {{"NAME", true}}});
 }
 
 const char* const kWords[] = {"alder", "birch", "cedar", "elm",  "fir",    "hazel",
@@ -76,7 +63,7 @@ int overwrite(long rows, int cycles, jet::Version version, const std::filesystem
     for (int c = 1; c <= cycles; ++c) {
         const auto start = Clock::now();
         if (db->hasTable("BENCH")) db->dropTable("BENCH");
-        createBench(*db);
+        createBenchTable(*db);
         auto inserter = db->inserter("BENCH");
         db->begin();
         for (long i = 1; i <= rows; ++i) {
@@ -117,7 +104,7 @@ bool fillToTheWall(jet::Version version, const std::filesystem::path& file, int 
     {
         auto db = round == 1 ? jet::Database::create(file, version) : jet::Database::open(file);
         if (round > 1) db->dropTable("BENCH");
-        createBench(*db);
+        createBenchTable(*db);
         auto inserter = db->inserter("BENCH");
         jet::Row row(8);
         db->begin();

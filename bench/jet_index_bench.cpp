@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_table.h"
 #include "jet/database.h"
 
 namespace {
@@ -115,21 +116,9 @@ int main(int argc, char** argv) {
     }
     const jet::DateTime base = jet::DateTime::fromParts(2020, 1, 1);
 
-    using jet::ColumnType;
     const auto start = std::chrono::steady_clock::now();
     auto db = jet::Database::create(file, version);
-    db->createTable("BENCH", {{"ID", ColumnType::Long},
-                              {"AMOUNT", ColumnType::Double},
-                              {"NAME", ColumnType::Text, 40},
-                              {"CREATED", ColumnType::DateTime},
-                              {"NOTE", ColumnType::Memo},
-                              {"CODE", ColumnType::Text, 10},
-                              {"QTY", ColumnType::Long},
-                              {"RATE", ColumnType::Double}});
-    if (mode != "no-index") {
-        db->createIndex("BENCH", {"UX_ID", {{"ID", true}}, true});
-        db->createIndex("BENCH", {"IX_NAME", {{"NAME", true}}});
-    }
+    createBenchTable(*db, mode != "no-index");
     auto inserter = db->inserter("BENCH");
     jet::Row row(8);
     db->begin();

@@ -99,6 +99,7 @@ void columns(Formats& f) {
     f.set(&Format::compressedText, 0, 0x01);
     f.set(&Format::decimalColumns, false, true);
     f.set(&Format::memoIndexes, false, true);
+    f.set(&Format::textKeys2000, false, true);
 }
 
 // Physical index entries.

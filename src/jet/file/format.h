@@ -105,6 +105,8 @@ public:
     std::uint8_t compressedText;     // 0 / 0x01: extra flag of new Text and Memo columns
     bool decimalColumns;             // Decimal (Numeric) columns exist from Jet 4 on
     bool memoIndexes;                // Memo columns can be indexed from Jet 4 on
+    bool textKeys2000;  // text keys follow Access 2000's General order (its codes, an end-of-text
+                        // mark); Jet 3's follow Access 97's
 
     // Physical index definitions.
     std::size_t physicalIndexEntrySize;  // 39 / 52

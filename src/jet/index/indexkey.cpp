@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "jet/error.h"
+#include "jet/file/format.h"
 #include "jet/values/convert.h"
 #include "jet/values/sortorder.h"
 
@@ -299,7 +300,8 @@ bool appendSimpleText(std::vector<std::uint8_t>& out, Version version, std::stri
         }
         return t;
     }();
-    const Codes& t = tables[version == Version::Jet4 ? 0 : 1];
+    const bool general2000 = Format::of(version).textKeys2000;
+    const Codes& t = tables[general2000 ? 0 : 1];
     if (s.size() > kMaxIndexedChars) s = s.substr(0, kMaxIndexedChars);
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     // One pass: codes in place (four bytes written, len kept), terminators.
@@ -315,7 +317,7 @@ bool appendSimpleText(std::vector<std::uint8_t>& out, Version version, std::stri
         std::memcpy(at, t.codes[c], 4);
         at += t.len[c];
     }
-    if (version == Version::Jet4) {
+    if (general2000) {
         *at++ = kEndText;
         if (!asc) *at++ = kEndValue;
         out.resize(static_cast<std::size_t>(at - out.data()));
@@ -340,7 +342,7 @@ void appendTextKey(std::vector<std::uint8_t>& out, Version version, std::u16stri
                    bool ascending) {
     if (text.size() > kMaxIndexedChars) text = text.substr(0, kMaxIndexedChars);
     while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
-    if (version == Version::Jet4)
+    if (Format::of(version).textKeys2000)
         appendJet4Text(out, text, ascending);
     else
         appendJet3Text(out, text, ascending);

@@ -31,6 +31,8 @@ constexpr std::size_t kJournalHeader = 36;
 constexpr std::size_t kRecordExtra = 12;  // page number + checksum
 // Clean originals kept for the journal; past this, they are read back.
 constexpr std::size_t kMaxOriginals = 1024;
+// A journal kept between commits is cut back to its header past this.
+constexpr std::uint64_t kKeptJournal = std::uint64_t{4} << 20;
 
 std::string sysError() { return std::strerror(errno); }
 
@@ -224,6 +226,12 @@ Pager::~Pager() {
     // An open transaction is discarded; pages it spilled are put back.
     if (writable_) rollback();
     dropSpill();
+    if (journalFd_ >= 0) {
+        // Void since the last commit, so no folder sync: were it to come
+        // back after a crash, it would only be deleted.
+        ::close(journalFd_);
+        if (!broken_) ::unlink(journalPath(path_).c_str());
+    }
     if (fd_ >= 0) ::close(fd_);  // closing drops the locks
 }
 
@@ -704,20 +712,51 @@ bool Pager::playBack() {
 }
 
 void Pager::openJournal() {
-    if (journalFd_ >= 0) return;
-    const fs::path journal = journalPath(path_);
-    journalFd_ = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (journalFd_ < 0) ioError("write the commit journal of");
+    if (journalEnd_ != 0) return;
+    if (journalFd_ < 0) {
+        const fs::path journal = journalPath(path_);
+        journalFd_ = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (journalFd_ < 0) ioError("write the commit journal of");
+        journalNew_ = true;
+    }
+    // Records an earlier transaction left further on fail their checksum
+    // under the new salt.
     salt_ = newSalt();
     std::uint8_t header[kJournalHeader];
+    journalHeader(header);
+    writeAll(journalFd_, header, kJournalHeader, 0, {IoStep::Kind::JournalWrite, 0});
+    journalEnd_ = kJournalHeader;
+}
+
+void Pager::journalHeader(std::uint8_t* header) const {
     std::memcpy(header, kMagic, 8);
     bytes::putLe32(header + 8, pageSize_);
     bytes::putLe64(header + 12, std::uint64_t{filePages_} * pageSize_);
     bytes::putLe64(header + 20, salt_);
     bytes::putLe64(header + 28, fnv1a(header, 28, kFnvSeed));
-    writeAll(journalFd_, header, kJournalHeader, 0, {IoStep::Kind::JournalWrite, 0});
-    journalEnd_ = kJournalHeader;
-    journalNew_ = true;
+}
+
+// The commit point. Its length unchanged, the journal needs only a data sync.
+void Pager::voidJournal() {
+    const std::uint8_t zeros[kJournalHeader] = {};
+    writeAll(journalFd_, zeros, kJournalHeader, 0, {IoStep::Kind::JournalVoid, 0});
+    try {
+        step({IoStep::Kind::JournalSync, 0});
+        if (::fdatasync(journalFd_) != 0) ioError("flush");
+    } catch (...) {
+        // Not known to be on disk, so not committed: the header goes back
+        // (past the hook, which may refuse everything by now), so that the
+        // rollback, here or on the next open, finds the originals.
+        std::uint8_t header[kJournalHeader];
+        journalHeader(header);
+        if (::pwrite(journalFd_, header, kJournalHeader, 0) != static_cast<ssize_t>(kJournalHeader))
+            broken_ = true;
+        throw;
+    }
+    // A journal grown by a large transaction gives its room back; failing
+    // that costs only room.
+    if (journalEnd_ > kKeptJournal && ::ftruncate(journalFd_, kJournalHeader) != 0) {
+    }
 }
 
 void Pager::journalPages() {
@@ -845,8 +884,6 @@ void Pager::dropSpill() {
 }
 
 void Pager::endTransaction() {
-    if (journalFd_ >= 0) ::close(journalFd_);
-    journalFd_ = -1;
     journalEnd_ = 0;
     journaled_.clear();
     originals_.clear();
@@ -860,7 +897,7 @@ void Pager::undoInPlace() {
     cache_.clear();
     lru_.clear();
     pageCount_ = filePages_;
-    const bool hadJournal = journalFd_ >= 0 || journalEnd_ != 0;
+    const bool hadJournal = journalEnd_ != 0;
     if (journalFd_ >= 0) {
         ::close(journalFd_);
         journalFd_ = -1;
@@ -880,11 +917,11 @@ void Pager::undoInPlace() {
             syncFd(fd_, IoStep::Kind::FileSync);
         }
         if (hadJournal && (touched_ || grown_)) {
-            step({IoStep::Kind::JournalDelete, 0});
+            step({IoStep::Kind::JournalVoid, 0});
             if (::unlink(journal.c_str()) != 0) ioError("remove the journal of");
             syncFolder(path_);
-        } else if (hadJournal) {
-            // The file was not written: the journal is worthless.
+        } else {
+            // The file was not written: the journal, if any, is worthless.
             ::unlink(journal.c_str());
         }
     } catch (...) {
@@ -898,7 +935,7 @@ void Pager::undoInPlace() {
 
 void Pager::rollback() {
     if (broken_) return;
-    if (!spilled_.empty() || grown_ || journalFd_ >= 0) {
+    if (!spilled_.empty() || grown_ || journalEnd_ != 0) {
         undoInPlace();
         return;
     }
@@ -919,10 +956,10 @@ void Pager::spillIfNeeded() {
         }
         if (!appended.empty()) {
             // The committed length is on disk before the file grows past it.
-            if (journalFd_ < 0) {
+            if (journalEnd_ == 0) {
                 openJournal();
                 syncFd(journalFd_, IoStep::Kind::JournalSync);
-                syncFolder(journalPath(path_));
+                if (journalNew_) syncFolder(journalPath(path_));
                 journalNew_ = false;
             }
             std::sort(appended.begin(), appended.end());
@@ -961,12 +998,7 @@ void Pager::commit() {
         lockExclusive();
         writeDirtyPages();
         syncFd(fd_, IoStep::Kind::FileSync);
-        step({IoStep::Kind::JournalDelete, 0});
-        ::close(journalFd_);
-        journalFd_ = -1;
-        const fs::path journal = journalPath(path_);
-        if (::unlink(journal.c_str()) != 0) ioError("remove the journal of");
-        syncFolder(path_);
+        voidJournal();
     } catch (...) {
         undoInPlace();
         throw;

@@ -93,8 +93,31 @@ TEST_F(PagerTest, ChangesStayInMemoryUntilCommitAndRollbackDiscardsThem) {
     makeChange(*p);
     p->commit();
     EXPECT_EQ(jettest::readFile(file), after);
-    EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
     EXPECT_EQ(after.size(), 6u * kPage);
+    p.reset();
+    EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+}
+
+// The journal stays between commits with its header zeroed: were a crash to
+// leave it so, the next open keeps the last commit and deletes it.
+TEST_F(PagerTest, TheJournalKeptBetweenCommitsHoldsNothingToPlayBack) {
+    auto p = openPager(file, true);
+    makeChange(*p);
+    p->commit();
+    std::memset(p->modify(2), 0x5A, kPage);
+    p->commit();
+    const auto committed = jettest::readFile(file);
+    const auto journal = jettest::readFile(Pager::journalPath(file));
+    ASSERT_GE(journal.size(), 36u);
+    EXPECT_TRUE(std::all_of(journal.begin(), journal.begin() + 36, [](auto b) { return b == 0; }));
+
+    // What a killed writer leaves: the file as committed and the void journal.
+    const fs::path copy = dir / "copy.mdb";
+    jettest::writeFile(copy, committed);
+    jettest::writeFile(Pager::journalPath(copy), journal);
+    openPager(copy, false);
+    EXPECT_EQ(jettest::readFile(copy), committed);
+    EXPECT_FALSE(fs::exists(Pager::journalPath(copy)));
 }
 
 TEST_F(PagerTest, ACrashAtAnyWriteOfACommitLeavesTheFileBeforeOrAfter) {

@@ -193,9 +193,11 @@ public:
 
     const std::vector<TOracleColumn>& columns() const override { return columns_; }
 
-    // Long results are read ahead on a thread of their own, a few batches at
-    // most, so that the caller's work on one row overlaps the reading of the
-    // next; rows, values and failures arrive in the same order as without.
+    // Long results are read ahead on a thread of their own, so that the
+    // caller's work on one row overlaps the reading of the next; rows, values
+    // and failures arrive in the same order as without. The reader keeps up
+    // to a commit's worth of rows ahead: it reads on while the caller waits
+    // for a commit to reach the disk.
     bool fetch(std::vector<TOracleValue>& row) override {
         if (!reader_.joinable() && !taking_) {
             if (readerStarted_ || ++fetched_ <= kRowsBeforeReadAhead) {
@@ -226,6 +228,7 @@ public:
             queueChanged_.wait(guard, [&] { return !ready_.empty(); });
             taking_ = std::move(ready_.front());
             ready_.pop_front();
+            queuedBytes_ -= taking_->bytes;
             taken_ = 0;
             guard.unlock();
             queueChanged_.notify_all();
@@ -236,14 +239,22 @@ public:
 private:
     static constexpr long kRowsBeforeReadAhead = 1000;  // dictionary queries never start one
     static constexpr size_t kBatchRows = 128;
-    static constexpr size_t kBatchesAhead = 4;
+    static constexpr size_t kBatchesAhead = 64;
+    static constexpr size_t kBytesAhead = size_t{32} << 20;  // fewer rows when they are long
 
     struct Batch {
         std::vector<std::vector<TOracleValue>> values;  // rows of width values
         size_t rows = 0;
+        size_t bytes = 0;  // what the rows hold, roughly
         bool last = false;  // the result ends after these rows (failure set: with it)
         std::exception_ptr failure;
     };
+
+    static size_t payload(const TOracleValue& v) {
+        if (v.kind() == TOracleValue::Kind::Text) return static_cast<size_t>(v.utf8Value().size());
+        if (v.kind() == TOracleValue::Kind::Bytes) return static_cast<size_t>(v.bytesValue().size());
+        return 0;
+    }
 
     bool fetchNow(std::vector<TOracleValue>& row) {
         const int rc = sqlite3_step(statement_);
@@ -260,8 +271,10 @@ private:
             std::unique_ptr<Batch> batch;
             {
                 std::unique_lock guard(queueLock_);
-                queueChanged_.wait(guard,
-                                   [&] { return stopping_ || ready_.size() < kBatchesAhead; });
+                queueChanged_.wait(guard, [&] {
+                    return stopping_ || ready_.empty() ||
+                           (ready_.size() < kBatchesAhead && queuedBytes_ < kBytesAhead);
+                });
                 if (stopping_) return;
                 if (!spare_.empty()) {
                     batch = std::move(spare_.back());
@@ -272,6 +285,7 @@ private:
             batch->values.resize(kBatchRows);
             for (std::vector<TOracleValue>& values : batch->values) values.resize(width);
             batch->rows = 0;
+            batch->bytes = 0;
             try {
                 std::lock_guard guard(*lock_);
                 while (batch->rows < kBatchRows) {
@@ -280,7 +294,10 @@ private:
                         break;
                     }
                     std::vector<TOracleValue>& values = batch->values[batch->rows];
-                    for (size_t i = 0; i < width; ++i) values[i] = std::move(row[i]);
+                    for (size_t i = 0; i < width; ++i) {
+                        batch->bytes += sizeof(TOracleValue) + payload(row[i]);
+                        values[i] = std::move(row[i]);
+                    }
                     ++batch->rows;
                 }
             } catch (...) {
@@ -290,6 +307,7 @@ private:
             const bool last = batch->last;
             {
                 std::lock_guard guard(queueLock_);
+                queuedBytes_ += batch->bytes;
                 ready_.push_back(std::move(batch));
             }
             queueChanged_.notify_all();
@@ -403,6 +421,7 @@ private:
     std::condition_variable queueChanged_;
     bool stopping_ = false;
     std::deque<std::unique_ptr<Batch>> ready_;
+    size_t queuedBytes_ = 0;
     std::vector<std::unique_ptr<Batch>> spare_;
     std::unique_ptr<Batch> taking_;
     size_t taken_ = 0;

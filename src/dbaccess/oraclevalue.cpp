@@ -252,7 +252,7 @@ TOracleValue TOracleValue::utf8Text(QByteArray utf8) {
 
 QString TOracleValue::textValue() const {
     if (kind_ == Kind::Text) return QString::fromUtf8(bytes_);
-    return text_;
+    return kind_ == Kind::Decimal ? QString::fromLatin1(bytes_) : QString();
 }
 
 TOracleValue TOracleValue::integer(qint64 value) {
@@ -272,7 +272,7 @@ TOracleValue TOracleValue::real(double value) {
 TOracleValue TOracleValue::decimal(QString digits) {
     TOracleValue v;
     v.kind_ = Kind::Decimal;
-    v.text_ = std::move(digits);
+    v.bytes_ = std::move(digits).toLatin1();
     return v;
 }
 
@@ -315,7 +315,7 @@ double TOracleValue::toDouble() const {
         case Kind::Double:
             return double_;
         case Kind::Decimal: {
-            const std::string s = text_.toStdString();
+            const std::string s = bytes_.toStdString();
             double value = 0;
             std::from_chars(s.data(), s.data() + s.size(), value);
             return value;

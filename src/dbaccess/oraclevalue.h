@@ -60,7 +60,7 @@ public:
         Bytes,
     };
 
-    TOracleValue() = default;
+    TOracleValue() noexcept : integer_(0) {}
     static TOracleValue text(const QString& value);
     static TOracleValue utf8Text(QByteArray utf8);  // as the source delivered it
     static TOracleValue integer(qint64 value);
@@ -102,12 +102,15 @@ public:
     }
 
 private:
+    // Compact, because rows of these cross from the reading thread to the
+    // converting one: a value fits in one cache line.
     Kind kind_ = Kind::Null;
-    qint64 integer_ = 0;
-    double double_ = 0;
-    TOracleDateTime dateTime_;
-    QString text_;      // Decimal
-    QByteArray bytes_;  // Bytes, and Text in UTF-8
+    union {
+        qint64 integer_;
+        double double_;
+        TOracleDateTime dateTime_;
+    };
+    QByteArray bytes_;  // Bytes, Text in UTF-8, Decimal digits
 };
 
 // Shortest decimal text that reads back as the same double ("0.1", "1e+30").

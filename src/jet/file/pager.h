@@ -10,7 +10,7 @@
 //     0  8  magic "FVJRNL03" ("FVJRNL02": records summed by FNV-1a 64)
 //     8  4  page size
 //     12 8  file length before the transaction
-//     20 8  salt (differs per journal)
+//     20 8  salt (differs per transaction)
 //     28 8  FNV-1a 64 of bytes 0-27
 //   records, each page size + 12 bytes:
 //     0  4  page number
@@ -20,7 +20,8 @@
 // to the first one that is cut short or fails its checksum (those were
 // never followed by a write to the database), cuts the file to its old
 // length (removing appended pages), syncs, and deletes the journal. A journal
-// whose header is bad was never acted on and is just deleted. A commit ends
+// whose header is bad (never acted on, or voided by a commit) is just
+// deleted. A commit ends
 // by zeroing the journal's header and syncing it: that is the commit point.
 // The void journal stays for the next transaction, which saves creating,
 // deleting and two folder syncs per commit; closing the pager deletes it.

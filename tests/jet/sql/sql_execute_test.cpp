@@ -60,6 +60,7 @@ TEST_P(SqlExecuteTest, FailuresLeaveTheDatabaseAsItWas) {
             << e.what();
     }
     EXPECT_THROW(resolve(*db, std::get<Select>(parse("select * from [A]"))), Error);
+    EXPECT_THROW(resolve(*db, std::get<Select>(parse("select * from [A] where 1=1"))), Error);
     closeDb();
     EXPECT_EQ(jettest::mdbTables(file), std::vector<std::string>{"A"});
 }

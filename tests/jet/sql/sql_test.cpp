@@ -29,26 +29,6 @@ std::string parseError(std::string_view text) {
     return "";
 }
 
-TEST(SqlParse, CreateTableAsTheConversionWritesIt) {
-    const auto create = parseAs<CreateTable>(
-        "Create table [T1] (\r\n[ID] Integer , \r\n[TITLE] text(10) , \r\n[BORN] Date , \r\n"
-        "[PRICE] Double , \r\n[NOTES] Memo , \r\n[PIC] OleObject , \r\n[BIG] Text\r\n ) ");
-    EXPECT_EQ(create.table, "T1");
-    ASSERT_EQ(create.columns.size(), 7u);
-    EXPECT_EQ(create.columns[0].name, "ID");
-    EXPECT_EQ(create.columns[0].type, ColumnType::Long);  // Access SQL Integer is 32-bit
-    EXPECT_EQ(create.columns[1].type, ColumnType::Text);
-    EXPECT_EQ(create.columns[1].length, 10);
-    EXPECT_EQ(create.columns[2].type, ColumnType::DateTime);
-    EXPECT_EQ(create.columns[3].type, ColumnType::Double);
-    EXPECT_EQ(create.columns[4].type, ColumnType::Memo);
-    EXPECT_EQ(create.columns[5].type, ColumnType::Ole);
-    EXPECT_EQ(create.columns[6].type, ColumnType::Text);
-    EXPECT_EQ(create.columns[6].length, 255);
-    for (const ColumnSpec& c : create.columns) EXPECT_FALSE(c.required) << c.name;
-    EXPECT_TRUE(create.indexes.empty());
-}
-
 TEST(SqlParse, NamesKeepTheirCaseAndBlanksKeywordsDoNot) {
     const auto create = parseAs<CreateTable>("CREATE TABLE [Order Details] ([Unit Price] MONEY)");
     EXPECT_EQ(create.table, "Order Details");
@@ -85,21 +65,6 @@ TEST(SqlParse, IndexStatements) {
     EXPECT_TRUE(options.index.columns.at(1).second);
 
     EXPECT_TRUE(parseAs<CreateIndex>("create index i on t (a) with ignore null").index.ignoreNulls);
-}
-
-TEST(SqlParse, Queries) {
-    const auto probe = parseAs<Select>("Select 1 from [EMP] where 1=0");
-    EXPECT_EQ(probe.table, "EMP");
-    EXPECT_FALSE(probe.allColumns);
-    EXPECT_TRUE(probe.empty);
-
-    const auto rows = parseAs<Select>("select * from [Long Name] where 1 = 0");
-    EXPECT_EQ(rows.table, "Long Name");
-    EXPECT_TRUE(rows.allColumns);
-    EXPECT_TRUE(rows.empty);
-
-    EXPECT_FALSE(parseAs<Select>("select * from t").empty);
-    EXPECT_FALSE(parseAs<Select>("select * from t where 1=1").empty);
 }
 
 TEST(SqlParse, ColumnConstraints) {

@@ -58,18 +58,6 @@ TEST(SettingFileReading, KeysIgnoreCaseAndTheFirstLineWins) {
     EXPECT_EQ(file.value(QString()), QStringLiteral("nameless"));
 }
 
-TEST(SettingFileReading, AMissingFileNamesItselfAndTheReason) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("gone.kvtask"));
-    try {
-        TSettingFile::load(path);
-        FAIL() << "loaded a missing file";
-    } catch (const TTextFileError& e) {
-        EXPECT_EQ(e.message(),
-                  QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(path));
-    }
-}
-
 TEST(ApplyingASettingFile, EveryKeyReplacesItsField) {
     TConversionSettings s;
     s.mysqlu = QStringLiteral("stored");

@@ -10,10 +10,7 @@
 #include <cstring>
 
 #include "jet/file/bytes.h"
-#include "jet/file/header.h"
 #include "jet/table/longvalue.h"
-#include "support/mdbtools.h"
-#include "support/tempdir.h"
 
 namespace {
 
@@ -206,24 +203,6 @@ TEST(LongValues, LoopsShortChainsAndOverlongLengthsAreCorrupt) {
         } catch (const Error& e) {
             EXPECT_EQ(e.kind(), Error::Kind::Corrupt) << e.what();
         }
-    }
-}
-
-TEST(Header, RealHeadersUnmaskToTheirCodePageAndSortOrder) {
-    for (const char* name : {"jet3/size97.mdb", "jet4/adox_jet4.mdb"}) {
-        const auto file = jettest::accessSamplesDir() / name;
-        if (!std::filesystem::exists(file)) continue;
-        auto bytes = jettest::readFile(file);
-        const auto h = jet::parseHeader(bytes, file);
-        EXPECT_EQ(h.codePage, 1252) << name;
-        EXPECT_EQ(h.sortOrder, 0x0409) << name;
-        EXPECT_EQ(h.databaseKey, 0u) << name;
-        // Masking twice gives the bytes back.
-        auto copy = bytes;
-        jet::applyHeaderMask(copy, h.version);
-        EXPECT_NE(copy, bytes);
-        jet::applyHeaderMask(copy, h.version);
-        EXPECT_EQ(copy, bytes);
     }
 }
 

@@ -11,7 +11,6 @@
 #include "jet/database.h"
 #include "jet/database/database_impl.h"
 #include "jet/error.h"
-#include "jet/index/indexpage.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 
@@ -365,60 +364,6 @@ TEST(AccessIndexedTables, AppendsKeepEveryIndex) {
             EXPECT_EQ(jettest::mdbExport(copy, t.table).rows.size(), before + 400);
         }
     }
-}
-
-// Every (key, row) entry of an index's leaves, in order.
-std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> leafEntries(
-    Database& db, const PhysicalIndex& index) {
-    const auto& fmt = Format::of(db.version());
-    const Pager& pager = *db.impl().pager;
-    std::uint32_t page = index.rootPage;
-    IndexPage ip = readIndexPage(fmt, *pager.page(page), page);
-    while (!ip.leaf) {
-        page = ip.empty() ? ip.tail : ip.child(0);
-        ip = readIndexPage(fmt, *pager.page(page), page);
-    }
-    std::vector<std::pair<std::vector<std::uint8_t>, std::uint32_t>> out;
-    for (;;) {
-        for (std::size_t i = 0; i < ip.size(); ++i) {
-            auto key = ip.key(i);
-            out.emplace_back(std::vector<std::uint8_t>(key.begin(), key.end()), ip.rowPointer(i));
-        }
-        if (ip.next == 0) return out;
-        page = ip.next;
-        ip = readIndexPage(fmt, *pager.page(page), page);
-    }
-}
-
-// A Memo index we create over Access's indexed memo holds exactly the
-// entries Access's own index holds.
-TEST(AccessIndexedTables, MemoIndexEqualsAccessMemoIndex) {
-    const auto source = jettest::accessSamplesDir() / "jet4/testIndexCodes_2009-11-14.mdb";
-    if (!std::filesystem::exists(source)) GTEST_SKIP() << "no Access samples";
-    jettest::TempDir dir;
-    const auto copy = dir / "memo.mdb";
-    jettest::copyWritable(source, copy);
-    auto db = Database::open(copy);
-    const std::uint16_t data = db->table("Table11").findColumn("data")->number;
-    ASSERT_EQ(db->table("Table11").findColumn("data")->type, ColumnType::Memo);
-    db->createIndex("Table11", {"Ours", {{"data", true}}});
-    const TableDef& t = db->table("Table11");
-    const PhysicalIndex* access = nullptr;
-    const PhysicalIndex* ours = nullptr;
-    for (const LogicalIndex& l : t.indexes) {
-        const PhysicalIndex& p = t.physicalIndexes.at(static_cast<std::size_t>(l.physicalIndex));
-        if (p.columns.size() != 1 || p.columns[0].columnNumber != data) continue;
-        (l.name == "Ours" ? ours : access) = &p;
-    }
-    ASSERT_NE(access, nullptr);
-    ASSERT_NE(ours, nullptr);
-    ASSERT_NE(access, ours);
-    const auto expected = leafEntries(*db, *access);
-    EXPECT_GT(expected.size(), 10u);
-    EXPECT_EQ(leafEntries(*db, *ours), expected);
-    // Appends keep both.
-    db->insertRow("Table11", Row{"long", std::string(300, 'q') + "\u00e9"});
-    EXPECT_EQ(problems(*db, "Table11"), "");
 }
 
 }  // namespace

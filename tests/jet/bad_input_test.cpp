@@ -9,6 +9,7 @@
 
 #include "jet/database.h"
 #include "jet/file/header.h"
+#include "support/errorof.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 
@@ -39,14 +40,10 @@ std::string readEverything(const fs::path& file, jet::OpenMode mode = jet::OpenM
 }
 
 Error::Kind openError(const fs::path& file, std::string& message) {
-    try {
-        jet::Database::open(file, jet::OpenMode::ReadOnly);
-    } catch (const Error& e) {
-        message = e.what();
-        return e.kind();
-    }
-    ADD_FAILURE() << "opened " << file;
-    return Error::Kind::Invalid;
+    const Error e = jettest::errorOf([&] { jet::Database::open(file, jet::OpenMode::ReadOnly); },
+                                     "opened " + file.string());
+    message = e.what();
+    return e.kind();
 }
 
 TEST(BadInput, FilesThatAreNotJetDatabasesAreRejectedByName) {
@@ -181,13 +178,10 @@ TEST(BadInput, ReadOnlyFileOpensForReadingOnlyAndStaysUnchanged) {
     jettest::copyWritable(source, file);
     const auto bytes = jettest::readFile(file);
     fs::permissions(file, fs::perms::owner_read);
-    try {
-        jet::Database::open(file, jet::OpenMode::ReadWrite);
-        ADD_FAILURE() << "opened a read-only file for writing";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), Error::Kind::Io);
-        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
-    }
+    const Error e = jettest::errorOf([&] { jet::Database::open(file, jet::OpenMode::ReadWrite); },
+                                     "opened a read-only file for writing");
+    EXPECT_EQ(e.kind(), Error::Kind::Io);
+    EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
     auto db = jet::Database::open(file, jet::OpenMode::ReadOnly);
     EXPECT_TRUE(db->hasTable("table1"));
     EXPECT_THROW(db->begin(), Error);
@@ -209,12 +203,8 @@ TEST(Transactions, BeginCommitRollbackAtTheDatabaseLevel) {
     db->rollback();
     EXPECT_FALSE(db->inTransaction());
     EXPECT_EQ(jettest::readFile(file), bytes);
-    try {
-        jet::Database::open(file);
-        ADD_FAILURE() << "second writer";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), Error::Kind::Busy);
-    }
+    EXPECT_EQ(jettest::errorOf([&] { jet::Database::open(file); }, "second writer").kind(),
+              Error::Kind::Busy);
     EXPECT_NO_THROW(jet::Database::open(file, jet::OpenMode::ReadOnly));
 }
 

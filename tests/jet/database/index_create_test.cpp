@@ -11,6 +11,7 @@
 #include "jet/database.h"
 #include "jet/database/database_impl.h"
 #include "jet/error.h"
+#include "support/errorof.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 
@@ -107,13 +108,10 @@ TEST_P(IndexedTable, RefusedIndexesLeaveTheTableAsItWas) {
     const auto before = db->table("People");
     const auto tdef = *db->impl().pager->page(before.tdefPage);
     auto refused = [&](const IndexSpec& spec, Error::Kind kind, const std::string& words) {
-        try {
-            db->createIndex("People", spec);
-            ADD_FAILURE() << spec.name << " was accepted";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.kind(), kind) << e.what();
-            EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
-        }
+        const Error e =
+            jettest::errorOf([&] { db->createIndex("People", spec); }, spec.name + " was accepted");
+        EXPECT_EQ(e.kind(), kind) << e.what();
+        EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
         EXPECT_EQ(db->table("People").indexes.size(), before.indexes.size());
         EXPECT_EQ(*db->impl().pager->page(before.tdefPage), tdef);
     };
@@ -145,13 +143,10 @@ TEST_P(IndexedTable, UniqueKeysAndNulls) {
     db->insertRow("People", person(1, "Ann", 1));
     db->begin();
     db->insertRow("People", person(2, "Bob", 1));
-    try {
-        db->insertRow("People", person(2, "Cy", 1));
-        ADD_FAILURE() << "duplicate primary key accepted";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), Error::Kind::Constraint);
-        EXPECT_NE(std::string(e.what()).find("PrimaryKey"), std::string::npos) << e.what();
-    }
+    const Error e = jettest::errorOf([&] { db->insertRow("People", person(2, "Cy", 1)); },
+                                     "duplicate primary key accepted");
+    EXPECT_EQ(e.kind(), Error::Kind::Constraint);
+    EXPECT_NE(std::string(e.what()).find("PrimaryKey"), std::string::npos) << e.what();
     // Text keys ignore case: "ANN" duplicates "Ann".
     EXPECT_THROW(db->insertRow("People", person(3, "ANN", 1)), Error);
     db->commit();
@@ -200,22 +195,13 @@ TEST_P(IndexedTable, ADamagedIndexFailsTheCommitAndNothingIsStored) {
         EXPECT_EQ(e.kind(), Error::Kind::Corrupt) << e.what();
         EXPECT_NE(std::string(e.what()).find("index 'ByName'"), std::string::npos) << e.what();
     };
-    try {
-        db->insertRow("People", person(9, "Zed", 9));
-        ADD_FAILURE() << "row accepted into a damaged index";
-    } catch (const Error& e) {
-        expectIndexError(e);
-    }
+    expectIndexError(jettest::errorOf([&] { db->insertRow("People", person(9, "Zed", 9)); },
+                                      "row accepted into a damaged index"));
     EXPECT_EQ(rowCount(*db, "People"), 5u);
 
     db->begin();
     for (int i = 10; i < 20; ++i) db->insertRow("People", person(i, name(i), i));
-    try {
-        db->commit();
-        ADD_FAILURE() << "commit through a damaged index";
-    } catch (const Error& e) {
-        expectIndexError(e);
-    }
+    expectIndexError(jettest::errorOf([&] { db->commit(); }, "commit through a damaged index"));
     EXPECT_EQ(rowCount(*db, "People"), 5u);
     db->begin();
     db->insertRow("Other", Row{Value(std::int64_t{1})});

@@ -11,6 +11,7 @@
 
 #include "jet/file/bytes.h"
 #include "jet/table/longvalue.h"
+#include "support/errorof.h"
 
 namespace {
 
@@ -125,12 +126,10 @@ TEST(RowReader, ImpossibleRowsAreCorruptNotCrashes) {
     tooMany[14] = 200;  // more variable columns than the row can hold
     bad.push_back(tooMany);
     for (const auto& r : bad) {
-        try {
-            jet::decodeRow(r, t, f, 1252, nullptr);
-            ADD_FAILURE() << "accepted a damaged row of " << r.size() << " bytes";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.kind(), Error::Kind::Corrupt);
-        }
+        const Error e =
+            jettest::errorOf([&] { jet::decodeRow(r, t, f, 1252, nullptr); },
+                             "accepted a damaged row of " + std::to_string(r.size()) + " bytes");
+        EXPECT_EQ(e.kind(), Error::Kind::Corrupt);
     }
 }
 
@@ -197,12 +196,9 @@ TEST(LongValues, LoopsShortChainsAndOverlongLengthsAreCorrupt) {
         Bytes{1, 2, 3},                       // header cut short
     };
     for (const auto& h : bad) {
-        try {
-            jet::readLongValue(pager.get(), f, h);
-            ADD_FAILURE() << "accepted a damaged long value";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.kind(), Error::Kind::Corrupt) << e.what();
-        }
+        const Error e = jettest::errorOf([&] { jet::readLongValue(pager.get(), f, h); },
+                                         "accepted a damaged long value");
+        EXPECT_EQ(e.kind(), Error::Kind::Corrupt) << e.what();
     }
 }
 

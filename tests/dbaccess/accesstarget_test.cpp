@@ -376,17 +376,6 @@ TEST(AccessConnectionString, MalformedTextsFail) {
     EXPECT_TRUE(parseConnectionString(";;Mode=Read;").size() == 1);
 }
 
-TEST(AccessConnection, OpensTheFileNamedEvenWithASemicolon) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkdir("a;b"));
-    const QString file = dir.filePath("a;b/target.mdb");
-    jet::Database::create(file.toStdString(), jet::Version::Jet4);
-    TAccessTarget target;
-    target.accconnection.setConnectionString(accessConnectionString(file));
-    target.accconnection.open();
-    EXPECT_EQ(QString::fromStdString(target.accconnection.database().path().string()), file);
-}
-
 TEST(AccessConnection, RefusesWhatIsNotADatabase) {
     QTemporaryDir dir;
     const QString text = dir.filePath("notes.mdb");

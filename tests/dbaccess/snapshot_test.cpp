@@ -291,13 +291,6 @@ TEST_F(Snapshot, NamesBehaveAsInOracle) {
     EXPECT_EQ(aliased.columnName(1), QStringLiteral("COUNT(*)"));
 }
 
-TEST_F(Snapshot, ReadsAllRowsOfTheLargeTable) {
-    TOracleCursor& cursor = run(QStringLiteral("select * from ORDER_LINES"));
-    int rows = 0;
-    for (; !cursor.atEnd(); cursor.next()) ++rows;
-    EXPECT_EQ(rows, 12000);
-}
-
 TEST(SnapshotFile, MissingOrForeignFilesFailWithoutBeingTouched) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

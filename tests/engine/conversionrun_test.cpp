@@ -412,39 +412,6 @@ TEST_F(Run, LongNamesTakeTheFirstFreeNumberedName) {
     EXPECT_EQ(targetRows(last), 1);
 }
 
-TEST_F(Run, AnIndexOnALongTextIsMadeInJet4AndItsRefusalLoggedInJet3) {
-    // VARCHAR2 beyond 250 becomes a Memo column, which only Jet 4 indexes.
-    makeSnapshot(path(QStringLiteral("memo.sqlite")), QStringLiteral(R"(
-CREATE TABLE NOTES (ID, BODY);
-INSERT INTO NOTES VALUES (1, 'first'), (2, 'second');
-INSERT INTO user_tab_columns VALUES ('NOTES', 'ID', 'NUMBER', 22, 6, 0, 'N', 1),
-  ('NOTES', 'BODY', 'VARCHAR2', 300, NULL, NULL, 'Y', 2);
-INSERT INTO user_indexes VALUES ('IX_NOTES_BODY', 'NOTES', 'NONUNIQUE');
-INSERT INTO user_ind_columns VALUES ('IX_NOTES_BODY', 'NOTES', 'BODY', 1);
-)"));
-    connect(path(QStringLiteral("memo.sqlite")));
-    for (int format : {1, 0}) {
-        useFile(QStringLiteral("memo%1.mdb").arg(format), format);
-        log.clear();
-        run({QStringLiteral("NOTES")});
-        const QStringList& l = log.lines();
-        ASSERT_GE(l.size(), 4);
-        EXPECT_EQ(l[0], QStringLiteral("Create table NOTES...Done"));
-        if (format == 1) {
-            EXPECT_EQ(l.mid(1, 3),
-                      QStringList({QString(), QStringLiteral("Insert table NOTES 2 Rows ...Done"),
-                                   QString()}));
-        } else {
-            EXPECT_TRUE(l[2].contains(QStringLiteral("IX_NOTES_BODY"))) << l[2].toStdString();
-            EXPECT_EQ(l.mid(3, 3),
-                      QStringList({QString(), QStringLiteral("Insert table NOTES 2 Rows ...Done"),
-                                   QString()}));
-        }
-        EXPECT_EQ(readTarget()->table("NOTES").indexes.size(), format == 1 ? 1u : 0u);
-        expectVerified(settings.accessfilename);
-    }
-}
-
 // --- failures -----------------------------------------------------------------
 
 TEST_F(Run, FailingDropAndCreateAreLoggedAndTheRunGoesOn) {

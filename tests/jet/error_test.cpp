@@ -6,34 +6,24 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 
 #include "jet/database.h"
 #include "jet/file/bytes.h"
 #include "jet/file/format.h"
 #include "jet/sql/sql.h"
+#include "support/errorof.h"
 #include "support/tempdir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using jet::Error;
+using jettest::errorOf;
 
 std::size_t occurrences(const std::string& text, const std::string& part) {
     std::size_t n = 0;
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
-}
-
-// The error that fn throws; a test failure when it throws none.
-Error errorOf(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (const Error& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no error";
-    return Error(Error::Kind::Invalid, "none");
 }
 
 TEST(ErrorForm, PlacesStandInOneOrderBeforeTheDetail) {

@@ -58,18 +58,6 @@ TEST(SettingFileReading, KeysIgnoreCaseAndTheFirstLineWins) {
     EXPECT_EQ(file.value(QString()), QStringLiteral("nameless"));
 }
 
-TEST(SettingFileReading, AMissingFileNamesItselfAndTheReason) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("gone.kvtask"));
-    try {
-        TSettingFile::load(path);
-        FAIL() << "loaded a missing file";
-    } catch (const TTextFileError& e) {
-        EXPECT_EQ(e.message(),
-                  QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(path));
-    }
-}
-
 TEST(ApplyingASettingFile, EveryKeyReplacesItsField) {
     TConversionSettings s;
     s.mysqlu = QStringLiteral("stored");
@@ -152,48 +140,6 @@ TEST(BatchTableChoice, FollowsTheKeyNumbersAndTheLineCount) {
     // Three lines: only tables0 to tables2 are looked up.
     EXPECT_EQ(chosen({"alltables=0", "x=1", "tables5=A"}), QStringList());
     EXPECT_EQ(chosen({"alltables= 1", "tables1=A"}), QStringList({"A"}));
-}
-
-TEST(WrittenSettingFile, LinesInTheirOrder) {
-    TShortcutChoice c;
-    c.oracleh = QStringLiteral("orcl");
-    c.oracleu = QStringLiteral("scott");
-    c.oraclep = QStringLiteral("ti=ger");
-    c.accessmode = 1;
-    c.accessfilename = QStringLiteral("/out/a.mdb");
-    c.accessformat = 1;
-    c.processtable = 2;
-    c.skipindex = true;
-    c.alltables = 0;
-    c.tables = {QStringLiteral("B"), QStringLiteral("A")};
-    const QStringList expected = {
-        "oracleh=orcl",
-        "oracleu=scott",
-        "oraclep=ti=ger",
-        "accessmode=1",
-        "accessfilename=/out/a.mdb",
-        "accessformat=1",
-        "processtable=2",
-        "tabledefonly=0",
-        "skipindex=1",
-        "blobtotext=0",
-        "alltables=0",
-        "tables1=B",
-        "tables2=A",
-    };
-    EXPECT_EQ(SettingFileLines(c), expected);
-
-    c.alltables = 1;
-    EXPECT_EQ(SettingFileLines(c), expected.mid(0, 10) + QStringList{"alltables=1"});
-
-    // Read back, the file gives the same settings and table choice.
-    c.alltables = 0;
-    TConversionSettings s;
-    const TSettingFile file(SettingFileLines(c));
-    ApplySettingFile(file, s);
-    EXPECT_EQ(s.oraclep, c.oraclep);
-    EXPECT_EQ(s.processtable, c.processtable);
-    EXPECT_EQ(ChooseTables(BatchTableChoice(file), {"A", "B", "C"}), QStringList({"B", "A"}));
 }
 
 TEST(WrittenSettingFile, BytesAreLocaleTextWithCrLfAndNoMark) {

@@ -174,29 +174,6 @@ TEST_F(BatchProgram, AllTablesOfTheSampleAndTheStoredSettingsAfterwards) {
               QFileDevice::Permissions());
 }
 
-TEST_F(BatchProgram, ChosenTablesFollowTheNumbersOfTheirKeys) {
-    const QString target = path(QStringLiteral("chosen.mdb"));
-    TShortcutChoice c = sampleChoice(target, {QStringLiteral("x")});
-    QStringList lines = SettingFileLines(c);
-    lines.removeLast();  // the tables are written by hand below, out of order
-    lines << QStringLiteral("tables3=NOT_A_TABLE") << QStringLiteral("tables2=DEPARTMENTS")
-          << QStringLiteral("tables1=EMPTY_ARCHIVE") << QStringLiteral("tables4=departments");
-    const QString setting = writeSetting(QStringLiteral("chosen.kvtask"), lines);
-    const Finished f = run(setting);
-    const QStringList log = logOf(setting);
-    EXPECT_EQ(f.exitCode, 0) << f.errors.toStdString();
-    expectCompleteLog(log);
-    const qsizetype empty = indexOf(log, QStringLiteral("Create table EMPTY_ARCHIVE...Done"));
-    const qsizetype departments = indexOf(log, QStringLiteral("Create table DEPARTMENTS...Done"));
-    EXPECT_GE(empty, 0);
-    EXPECT_GT(departments, empty);
-    EXPECT_FALSE(log.join(u'\n').contains(QStringLiteral("NOT_A_TABLE")));
-    QStringList tables = tablesOf(target);
-    tables.sort();
-    EXPECT_EQ(tables, (QStringList{"DEPARTMENTS", "EMPTY_ARCHIVE"}));
-    expectVerified(target);
-}
-
 TEST_F(BatchProgram, AKeyNamingNoTableConvertsNothingAndStillEnds) {
     const QString target = path(QStringLiteral("none.mdb"));
     const QString setting = writeSetting(
@@ -223,37 +200,6 @@ TEST_F(BatchProgram, AMissingSettingFileLeavesTheTwoLineLog) {
     EXPECT_TRUE(f.errors.contains(log.at(1)));
     // Nothing else was touched: no target, and the stored settings saved back as loaded.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"missing.log"});
-}
-
-TEST_F(BatchProgram, BadIndexValuesEndTheRunBeforeAnythingIsApplied) {
-    const QString target = path(QStringLiteral("bad.mdb"));
-    const struct {
-        const char* key;
-        QString line;  // replaces the key's line; empty removes it
-    } cases[] = {
-        {"accessformat", QStringLiteral("accessformat=abc")},
-        {"processtable", QString()},
-        {"accessmode", QStringLiteral("accessmode= 1")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.key);
-        QStringList lines = SettingFileLines(sampleChoice(target));
-        for (qsizetype i = 0; i < lines.size(); ++i)
-            if (lines[i].startsWith(QLatin1String(c.key) + u'=')) {
-                if (c.line.isEmpty())
-                    lines.removeAt(i);
-                else
-                    lines[i] = c.line;
-                break;
-            }
-        const QString setting = writeSetting(QStringLiteral("bad.kvtask"), lines);
-        const Finished f = run(setting);
-        EXPECT_EQ(f.exitCode, static_cast<int>(TBatchExit::SettingFileNotLoaded));
-        const QStringList log = logOf(setting);
-        ASSERT_EQ(log.size(), 2);
-        EXPECT_TRUE(log.at(1).contains(QLatin1String(c.key))) << log.at(1).toStdString();
-        EXPECT_FALSE(QFileInfo::exists(target));
-    }
 }
 
 TEST_F(BatchProgram, SettingFilesWithByteOrderMarksAreRead) {
@@ -320,22 +266,6 @@ TEST_F(BatchProgram, ATargetThatCannotBeWrittenStopsTheWalk) {
     ASSERT_EQ(log.size(), 2) << log.join(u'\n').toStdString();
     EXPECT_TRUE(log.at(1).contains(target)) << log.at(1).toStdString();
     EXPECT_TRUE(f.errors.contains(log.at(1)));
-}
-
-TEST_F(BatchProgram, AFailedTableStepGivesItsOwnStatus) {
-    // Merging the same rows twice into a table with a primary key fails the
-    // second copy, and the run goes on to its end.
-    const QString target = path(QStringLiteral("merge.mdb"));
-    TShortcutChoice c = sampleChoice(target, {QStringLiteral("DEPARTMENTS")});
-    c.processtable = 1;
-    const QString setting = writeSetting(QStringLiteral("merge.kvtask"), SettingFileLines(c));
-    const Finished first = run(setting);
-    ASSERT_EQ(first.exitCode, 0) << first.errors.toStdString();
-    const Finished second = run(setting);
-    EXPECT_EQ(second.exitCode, static_cast<int>(TBatchExit::TableStepsFailed));
-    const QStringList log = logOf(setting);
-    expectCompleteLog(log);
-    expectVerified(target);
 }
 
 // With a display somebody may be there: the failure waits in its box, no log

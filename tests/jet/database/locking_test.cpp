@@ -16,6 +16,7 @@
 #include "jet/database.h"
 #include "jet/database/database_impl.h"
 #include "jet/file/pager.h"
+#include "support/errorof.h"
 #include "support/tempdir.h"
 
 extern char** environ;
@@ -121,13 +122,9 @@ TEST_F(OneFile, AReaderKeepsItsViewAndACommitWaitsForItThenFailsBusy) {
         auto cursor = reader->scan("T");  // holds the file until its last row
         writer->begin();
         insert(*writer, 2, 10);
-        try {
-            writer->commit();
-            ADD_FAILURE() << "committed under a reader";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.kind(), Error::Kind::Busy);
-            EXPECT_NE(std::string(e.what()).find("reading"), std::string::npos) << e.what();
-        }
+        const Error e = jettest::errorOf([&] { writer->commit(); }, "committed under a reader");
+        EXPECT_EQ(e.kind(), Error::Kind::Busy);
+        EXPECT_NE(std::string(e.what()).find("reading"), std::string::npos) << e.what();
         long rows = 0;
         while (cursor.next()) ++rows;
         EXPECT_EQ(rows, 1);
@@ -237,12 +234,10 @@ TEST(NewFile, CreateRefusesAnExistingFileAndLeavesNothingBehindOnFailure) {
     jettest::TempDir dir;
     const fs::path file = dir / "x.mdb";
     jettest::writeFile(file, {1, 2, 3});
-    try {
-        Database::create(file, jet::Version::Jet3);
-        ADD_FAILURE() << "replaced a file";
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("already exists"), std::string::npos) << e.what();
-    }
+    const std::string exists =
+        jettest::errorOf([&] { Database::create(file, jet::Version::Jet3); }, "replaced a file")
+            .what();
+    EXPECT_NE(exists.find("already exists"), std::string::npos) << exists;
     EXPECT_EQ(jettest::readFile(file), (std::vector<std::uint8_t>{1, 2, 3}));
     EXPECT_THROW(Database::create(dir / "no folder" / "x.mdb", jet::Version::Jet4), Error);
     std::size_t entries = 0;

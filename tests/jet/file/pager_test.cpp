@@ -11,6 +11,7 @@
 #include <cstring>
 #include <thread>
 
+#include "support/errorof.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -19,6 +20,7 @@ namespace fs = std::filesystem;
 using jet::Error;
 using jet::IoStep;
 using jet::Pager;
+using jettest::errorOf;
 
 constexpr std::uint32_t kPage = 4096;
 
@@ -172,13 +174,9 @@ TEST_F(PagerTest, AWriteThatFailsOnceIsUndoneAtOnceAndThePagerStaysUsable) {
         int n = 0;
         p->setWriteHook([&](const IoStep&) { return ++n != failAt; });
         makeChange(*p);
-        try {
-            p->commit();
-            ADD_FAILURE() << "commit did not report the failure";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.kind(), Error::Kind::Io);
-            EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
-        }
+        const Error e = errorOf([&] { p->commit(); }, "commit did not report the failure");
+        EXPECT_EQ(e.kind(), Error::Kind::Io);
+        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
         EXPECT_EQ(jettest::readFile(file), before);
         EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
         p->setWriteHook({});
@@ -330,12 +328,8 @@ TEST_F(PagerTest, AJournalBesideAnEarlierBuildsLiveWriterIsLeftAlone) {
         EXPECT_EQ(0, std::memcmp(reader->page(1)->data(), before.data() + kPage, kPage));
         EXPECT_TRUE(fs::exists(Pager::journalPath(file)));
         EXPECT_EQ(jettest::readFile(file), after);
-        try {
-            Pager::open(file, true);
-            ADD_FAILURE() << "a second writer got in";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.kind(), Error::Kind::Busy);
-        }
+        EXPECT_EQ(errorOf([&] { Pager::open(file, true); }, "a second writer got in").kind(),
+                  Error::Kind::Busy);
     }
     ::close(old);
     openPager(file, false);
@@ -387,13 +381,9 @@ TEST_F(PagerTest, AJournalOfAnEarlierBuildStillRollsBack) {
 
 TEST_F(PagerTest, OneWriterAtATimeBesideReaders) {
     auto writer = openPager(file, true);
-    try {
-        Pager::open(file, true);
-        ADD_FAILURE() << "a second writer got in";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), Error::Kind::Busy);
-        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
-    }
+    const Error busy = errorOf([&] { Pager::open(file, true); }, "a second writer got in");
+    EXPECT_EQ(busy.kind(), Error::Kind::Busy);
+    EXPECT_NE(std::string(busy.what()).find(file.string()), std::string::npos);
     auto reader = openPager(file, false);
     EXPECT_EQ(reader->pageCount(), 5u);
     writer.reset();
@@ -402,23 +392,18 @@ TEST_F(PagerTest, OneWriterAtATimeBesideReaders) {
 
 TEST_F(PagerTest, ReadOnlyFilesAndFoldersRefuseWritersWithAClearMessage) {
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    try {
-        Pager::open(file, true);
-        ADD_FAILURE() << "opened a read-only file for writing";
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
-        EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos);
-    }
+    const std::string readOnlyFile =
+        errorOf([&] { Pager::open(file, true); }, "opened a read-only file for writing").what();
+    EXPECT_NE(readOnlyFile.find(file.string()), std::string::npos);
+    EXPECT_NE(readOnlyFile.find("read-only"), std::string::npos);
     EXPECT_NO_THROW(Pager::open(file, false));
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 
     fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    try {
-        Pager::open(file, true);
-        ADD_FAILURE() << "opened a file in a read-only folder for writing";
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("folder is read-only"), std::string::npos);
-    }
+    const std::string readOnlyFolder =
+        errorOf([&] { Pager::open(file, true); }, "opened a file in a read-only folder for writing")
+            .what();
+    EXPECT_NE(readOnlyFolder.find("folder is read-only"), std::string::npos);
     EXPECT_NO_THROW(Pager::open(file, false));
     fs::permissions(dir.path(), fs::perms::owner_all);
     EXPECT_EQ(jettest::readFile(file), before);
@@ -435,12 +420,7 @@ TEST_F(PagerTest, TheCleanPageCacheIsBounded) {
     // Evicted pages read right again.
     for (std::uint32_t n : {0u, 150u, 299u})
         EXPECT_EQ(0, std::memcmp(p->page(n)->data(), whole.data() + std::size_t{n} * kPage, kPage));
-    try {
-        p->page(300);
-        ADD_FAILURE() << "read past the end";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), Error::Kind::Corrupt);
-    }
+    EXPECT_EQ(errorOf([&] { p->page(300); }, "read past the end").kind(), Error::Kind::Corrupt);
 }
 
 }  // namespace

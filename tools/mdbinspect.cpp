@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "jet/database.h"
+#include "jet/file/format.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ std::string columnFlags(const jet::ColumnDef& c) {
 std::string columnSize(const jet::ColumnDef& c, jet::Version v) {
     switch (c.type) {
         case jet::ColumnType::Text:
-            return std::to_string(v == jet::Version::Jet4 ? c.length / 2 : c.length);
+            return std::to_string(c.length / jet::Format::of(v).textUnitSize);
         case jet::ColumnType::Numeric:
             return std::to_string(c.precision) + "," + std::to_string(c.scale);
         case jet::ColumnType::Memo:

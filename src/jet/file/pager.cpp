@@ -728,6 +728,13 @@ void Pager::openJournal() {
     journalEnd_ = kJournalHeader;
 }
 
+// A journal just created also needs its folder entry on disk.
+void Pager::syncJournal() {
+    syncFd(journalFd_, IoStep::Kind::JournalSync);
+    if (journalNew_) syncFolder(journalPath(path_));
+    journalNew_ = false;
+}
+
 void Pager::journalHeader(std::uint8_t* header) const {
     std::memcpy(header, kMagic, 8);
     bytes::putLe32(header + 8, pageSize_);
@@ -755,7 +762,8 @@ void Pager::voidJournal() {
     }
     // A journal grown by a large transaction gives its room back; failing
     // that costs only room.
-    if (journalEnd_ > kKeptJournal && ::ftruncate(journalFd_, kJournalHeader) != 0) {
+    if (journalEnd_ > kKeptJournal) {
+        [[maybe_unused]] const int ignored = ::ftruncate(journalFd_, kJournalHeader);
     }
 }
 
@@ -794,11 +802,7 @@ void Pager::journalPages() {
     for (const auto& entry : spilled_) add(entry.first);
     flush();
     originals_.clear();
-    syncFd(journalFd_, IoStep::Kind::JournalSync);
-    if (journalNew_) {
-        syncFolder(journalPath(path_));
-        journalNew_ = false;
-    }
+    syncJournal();
 }
 
 std::vector<std::uint32_t> Pager::dirtyInOrder() const {
@@ -958,9 +962,7 @@ void Pager::spillIfNeeded() {
             // The committed length is on disk before the file grows past it.
             if (journalEnd_ == 0) {
                 openJournal();
-                syncFd(journalFd_, IoStep::Kind::JournalSync);
-                if (journalNew_) syncFolder(journalPath(path_));
-                journalNew_ = false;
+                syncJournal();
             }
             std::sort(appended.begin(), appended.end());
             for (std::size_t i = 0; i < appended.size();) {

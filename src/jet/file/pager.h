@@ -21,10 +21,10 @@
 // never followed by a write to the database), cuts the file to its old
 // length (removing appended pages), syncs, and deletes the journal. A journal
 // whose header is bad (never acted on, or voided by a commit) is just
-// deleted. A commit ends
-// by zeroing the journal's header and syncing it: that is the commit point.
-// The void journal stays for the next transaction, which saves creating,
-// deleting and two folder syncs per commit; closing the pager deletes it.
+// deleted. A commit ends by zeroing the journal's header and syncing it:
+// that is the commit point. The void journal stays for the next
+// transaction, which saves creating, deleting and two folder syncs per
+// commit; closing the pager deletes it.
 //
 // A transaction larger than the dirty-page limit spills at a safe point
 // (spillIfNeeded(), between statements), and no page a reader can reach
@@ -166,6 +166,7 @@ private:
     bool playBack();
     void openJournal();
     void voidJournal();
+    void syncJournal();
     void journalHeader(std::uint8_t* header) const;
     void journalPages();
     void writeDirtyPages();

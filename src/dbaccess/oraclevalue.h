@@ -102,8 +102,8 @@ public:
     }
 
 private:
-    // Compact, because rows of these cross from the reading thread to the
-    // converting one: a value fits in one cache line.
+    // Compact (72 bytes), because rows of these cross from the reading
+    // thread to the converting one, cache line by cache line.
     Kind kind_ = Kind::Null;
     union {
         qint64 integer_;

@@ -159,6 +159,10 @@ void TAccessConnection::commitTrans() {
     guarded([&] { database().commit(); });
 }
 
+void TAccessConnection::commitTransInBackground() {
+    guarded([&] { database().commitInBackground(); });
+}
+
 void TAccessConnection::rollbackTrans() {
     detachCursors();
     guarded([&] { database().rollback(); });

@@ -142,7 +142,9 @@ TCopyResult CopyRows(TCopyContext& context, const QString& sourceName, const QSt
             source.next();
             if (rowNumber % 100 == 0) {
                 if (rowNumber % 5000 == 100) {
-                    context.accconnection.commitTrans();
+                    // The batch is written while the next one is read; the
+                    // commit at the end waits for it.
+                    context.accconnection.commitTransInBackground();
                     context.accconnection.beginTrans();
                     target.close();
                     target.open();

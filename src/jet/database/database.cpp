@@ -66,18 +66,33 @@ Database::Impl::WriteScope::WriteScope(Impl& impl) : impl_(impl), implicit_(!imp
 }
 
 Database::Impl::WriteScope::~WriteScope() {
-    if (implicit_ && !done_) {
-        impl_.pager->rollback();
-        impl_.invalidate();
-        discardIndexes(impl_);
+    if (implicit_ && !done_) impl_.forgetChanges();
+}
+
+void Database::Impl::forgetChanges() noexcept {
+    try {
+        pager->rollback();
+    } catch (...) {
+        // A background commit failed; it is undone, and so is all after it.
     }
+    invalidate();
+    discardIndexes(*this);
 }
 
 void Database::Impl::WriteScope::commit() {
     done_ = true;
     if (!implicit_) {
         // Between statements no page pointer is held: a safe point to spill.
-        impl_.pager->spillIfNeeded();
+        try {
+            impl_.pager->spillIfNeeded();
+        } catch (...) {
+            // The pager dropped the transaction: so does what was derived
+            // from its pages, and the transaction ends.
+            impl_.inTransaction = false;
+            impl_.invalidate();
+            discardIndexes(impl_);
+            throw;
+        }
         return;
     }
     try {
@@ -85,9 +100,7 @@ void Database::Impl::WriteScope::commit() {
         impl_.pager->commit();
     } catch (...) {
         // Rows must not outlive index entries that never made it.
-        impl_.pager->rollback();
-        impl_.invalidate();
-        discardIndexes(impl_);
+        impl_.forgetChanges();
         throw;
     }
 }
@@ -185,29 +198,50 @@ void Database::begin() {
 }
 
 void Database::commit() try {
-    if (!impl_->inTransaction) throw Error(Error::Kind::Invalid, "no transaction is open");
-    impl_->inTransaction = false;
-    try {
-        flushIndexes(*impl_);
-        impl_->pager->commit();
-    } catch (...) {
-        // Rows must not outlive index entries that never made it.
-        impl_->pager->rollback();
-        impl_->invalidate();
-        discardIndexes(*impl_);
-        throw;
-    }
+    impl_->commitTransaction(false);
 } catch (Error& e) {
     impl_->addContext(e);
     throw;
 }
 
-void Database::rollback() {
+void Database::commitInBackground() try {
+    impl_->commitTransaction(true);
+} catch (Error& e) {
+    impl_->addContext(e);
+    throw;
+}
+
+void Database::Impl::commitTransaction(bool inBackground) {
+    if (!inTransaction) throw Error(Error::Kind::Invalid, "no transaction is open");
+    inTransaction = false;
+    try {
+        flushIndexes(*this);
+        if (inBackground)
+            pager->commitInBackground();
+        else
+            pager->commit();
+    } catch (...) {
+        // Rows must not outlive index entries that never made it.
+        forgetChanges();
+        throw;
+    }
+}
+
+void Database::rollback() try {
     if (!impl_->inTransaction) return;
     impl_->inTransaction = false;
-    impl_->pager->rollback();
+    try {
+        impl_->pager->rollback();
+    } catch (...) {
+        impl_->invalidate();
+        discardIndexes(*impl_);
+        throw;
+    }
     impl_->invalidate();
     discardIndexes(*impl_);
+} catch (Error& e) {
+    impl_->addContext(e);
+    throw;
 }
 
 bool Database::inTransaction() const { return impl_->inTransaction; }

@@ -59,6 +59,10 @@ struct Database::Impl {
     std::shared_ptr<const TableDef> tableDef(std::string_view name) const;
     void invalidate() const;
     void invalidateTable(std::uint32_t tdefPage) const;
+    // Drops the transaction's changes and all derived from them; a failed
+    // background commit that surfaces here is undone too, unreported.
+    void forgetChanges() noexcept;
+    void commitTransaction(bool inBackground);
 
     // Fails with Invalid naming the file when the database is read-only.
     void requireWritable() const;

@@ -223,8 +223,15 @@ Pager::Pager(fs::path path, int fd, bool writable)
     : path_(std::move(path)), fd_(fd), writable_(writable) {}
 
 Pager::~Pager() {
-    // An open transaction is discarded; pages it spilled are put back.
-    if (writable_) rollback();
+    // An open transaction is discarded; pages it spilled are put back. A
+    // background commit that failed is undone on the way, unreported.
+    if (writable_) {
+        try {
+            settle();
+        } catch (...) {
+        }
+        rollback();
+    }
     dropSpill();
     if (journalFd_ >= 0) {
         // Void since the last commit, so no folder sync: were it to come
@@ -645,6 +652,9 @@ void Pager::remember(std::uint32_t number, PageRef page) const {
 PageRef Pager::page(std::uint32_t number) const {
     failIfBroken();
     if (auto d = dirty_.find(number); d != dirty_.end()) return d->second;
+    if (background_)
+        if (auto b = background_->pages.find(number); b != background_->pages.end())
+            return b->second;
     if (number >= pageCount_)
         throw corruptPage(
             *this, number,
@@ -767,7 +777,8 @@ void Pager::voidJournal() {
     }
 }
 
-void Pager::journalPages() {
+void Pager::journalPages(const DirtyPages& pages, const Originals& originals,
+                         std::unordered_set<std::uint32_t>& journaled) {
     openJournal();
     // Records are built in one kept buffer and go out in large writes.
     const std::size_t recordSize = pageSize_ + kRecordExtra;
@@ -781,16 +792,16 @@ void Pager::journalPages() {
                  {IoStep::Kind::JournalWrite, 0});
         journalEnd_ += filled * recordSize;
         filled = 0;
-        journaled_.insert(pending.begin(), pending.end());
+        journaled.insert(pending.begin(), pending.end());
         pending.clear();
     };
     // Committed pages are untouched until the commit writes them: the file
     // still holds every original.
     auto add = [&](std::uint32_t number) {
-        if (number >= filePages_ || journaled_.count(number)) return;
+        if (number >= filePages_ || journaled.count(number)) return;
         std::uint8_t* record = journalBuffer_.data() + filled * recordSize;
         bytes::putLe32(record, number);
-        if (auto o = originals_.find(number); o != originals_.end())
+        if (auto o = originals.find(number); o != originals.end())
             std::memcpy(record + 4, o->second->data(), pageSize_);
         else if (!readExact(fd_, record + 4, pageSize_, std::uint64_t{number} * pageSize_))
             ioError("read page " + std::to_string(number) + " of");
@@ -798,28 +809,27 @@ void Pager::journalPages() {
         pending.push_back(number);
         if (++filled == batch) flush();
     };
-    for (const auto& entry : dirty_) add(entry.first);
+    for (const auto& entry : pages) add(entry.first);
     for (const auto& entry : spilled_) add(entry.first);
     flush();
-    originals_.clear();
     syncJournal();
 }
 
-std::vector<std::uint32_t> Pager::dirtyInOrder() const {
+std::vector<std::uint32_t> Pager::dirtyInOrder(const DirtyPages& pages) const {
     std::vector<std::uint32_t> order;
-    order.reserve(dirty_.size() + spilled_.size());
-    for (const auto& entry : dirty_) order.push_back(entry.first);
+    order.reserve(pages.size() + spilled_.size());
+    for (const auto& entry : pages) order.push_back(entry.first);
     for (const auto& entry : spilled_)
-        if (!dirty_.count(entry.first)) order.push_back(entry.first);
+        if (!pages.count(entry.first)) order.push_back(entry.first);
     std::sort(order.begin(), order.end());
     return order;
 }
 
-void Pager::writeDirtyPages() {
+void Pager::writeDirtyPages(const DirtyPages& pages) {
     // In file order, so appended pages extend the file; neighbouring pages
     // go out in one call. Spilled pages come back from the cache or the
     // spill file.
-    const std::vector<std::uint32_t> order = dirtyInOrder();
+    const std::vector<std::uint32_t> order = dirtyInOrder(pages);
     constexpr std::size_t kRun = 256;
     std::vector<iovec> run;
     std::vector<std::uint8_t> scratch;
@@ -832,7 +842,7 @@ void Pager::writeDirtyPages() {
             step({IoStep::Kind::PageWrite, number});
             if (number < filePages_) touched_ = true;
             std::uint8_t* data = nullptr;
-            if (auto d = dirty_.find(number); d != dirty_.end()) {
+            if (auto d = pages.find(number); d != pages.end()) {
                 data = d->second->data();
             } else if (auto c = cache_.find(number); c != cache_.end()) {
                 data = const_cast<std::uint8_t*>(c->second.page->data());
@@ -938,6 +948,7 @@ void Pager::undoInPlace() {
 }
 
 void Pager::rollback() {
+    settle();
     if (broken_) return;
     if (!spilled_.empty() || grown_ || journalEnd_ != 0) {
         undoInPlace();
@@ -950,6 +961,7 @@ void Pager::rollback() {
 
 void Pager::spillIfNeeded() {
     if (dirty_.size() <= dirtyLimit_ || broken_) return;
+    settle();
     try {
         std::vector<std::uint32_t> appended;
         for (const auto& [number, data] : dirty_) {
@@ -991,16 +1003,23 @@ void Pager::spillIfNeeded() {
     dirty_.clear();
 }
 
+void Pager::writeCommit(const DirtyPages& pages, Originals& originals,
+                        std::unordered_set<std::uint32_t>& journaled) {
+    journalPages(pages, originals, journaled);
+    originals.clear();
+    // Readers finish and new ones wait while pages are put in place.
+    lockExclusive();
+    writeDirtyPages(pages);
+    syncFd(fd_, IoStep::Kind::FileSync);
+    voidJournal();
+}
+
 void Pager::commit() {
+    settle();
     failIfBroken();
     if (!hasChanges()) return;
     try {
-        journalPages();
-        // Readers finish and new ones wait while pages are put in place.
-        lockExclusive();
-        writeDirtyPages();
-        syncFd(fd_, IoStep::Kind::FileSync);
-        voidJournal();
+        writeCommit(dirty_, originals_, journaled_);
     } catch (...) {
         undoInPlace();
         throw;
@@ -1013,6 +1032,58 @@ void Pager::commit() {
     dirty_.clear();
     filePages_ = pageCount_;
     endTransaction();
+}
+
+void Pager::commitInBackground() {
+    settle();
+    failIfBroken();
+    if (!hasChanges()) return;
+    // A spilled transaction has written already; it commits the plain way.
+    if (!spilled_.empty() || grown_ || journalEnd_ != 0) {
+        commit();
+        return;
+    }
+    auto job = std::make_unique<Background>();
+    job->pages = std::move(dirty_);
+    job->originals = std::move(originals_);
+    job->pageCount = pageCount_;
+    dirty_.clear();
+    originals_.clear();
+    // The pages become clean cache entries now; until the commit ends they
+    // are read from the job, which keeps them whether cached or not.
+    for (const auto& [number, data] : job->pages) remember(number, data);
+    Background& b = *job;
+    background_ = std::move(job);
+    auto run = [this, &b] {
+        try {
+            writeCommit(b.pages, b.originals, b.journaled);
+            unlockExclusive();
+        } catch (...) {
+            b.failure = std::current_exception();
+        }
+    };
+    try {
+        b.thread = std::thread(run);
+    } catch (const std::system_error&) {
+        run();  // no thread to be had: the commit is written here
+    }
+}
+
+void Pager::settle() {
+    if (!background_) return;
+    if (background_->thread.joinable()) background_->thread.join();
+    const std::unique_ptr<Background> b = std::move(background_);
+    if (!b->failure) {
+        filePages_ = b->pageCount;
+        journalEnd_ = 0;
+        touched_ = false;
+        return;
+    }
+    // Undone as a failed commit() is; the transaction begun on top of it
+    // goes too, its pages having been made from the failed one's.
+    originals_.clear();
+    undoInPlace();
+    std::rethrow_exception(b->failure);
 }
 
 }  // namespace jet

@@ -26,6 +26,14 @@
 // transaction, which saves creating, deleting and two folder syncs per
 // commit; closing the pager deletes it.
 //
+// A commit in the background (commitInBackground()) hands its pages to a
+// thread that journals, writes and syncs them as commit() would, while the
+// caller goes on with the next transaction in memory. The next call that
+// writes the file (commit, spill, rollback, closing) waits for it first and
+// throws its failure, if any, after undoing it and everything since. So a
+// background commit is as atomic as any, and durable by the end of the next
+// call that waits: a crash in between loses that one transaction.
+//
 // A transaction larger than the dirty-page limit spills at a safe point
 // (spillIfNeeded(), between statements), and no page a reader can reach
 // changes before the commit: appended pages go to the file past its
@@ -59,14 +67,17 @@
 // a live writer and is ignored, except that its recorded length bounds the
 // reader's view. Waits are bounded (setBusyTimeout()); past it, Busy.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <list>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -142,6 +153,9 @@ public:
     }
     std::size_t dirtyPageCount() const { return dirty_.size(); }
     void commit();
+    // Commits as commit() does, writing in the background (see above). A
+    // transaction that spilled commits at once.
+    void commitInBackground();
     // Discards the transaction's changes (playing back the journal if some
     // pages were already spilled).
     void rollback();
@@ -168,8 +182,17 @@ private:
     void voidJournal();
     void syncJournal();
     void journalHeader(std::uint8_t* header) const;
-    void journalPages();
-    void writeDirtyPages();
+    using DirtyPages = std::unordered_map<std::uint32_t, std::shared_ptr<Page>>;
+    using Originals = std::unordered_map<std::uint32_t, PageRef>;
+    // Journals the pages' originals, puts the pages in place, and voids the
+    // journal. The exclusive lock is held on return, and on a throw.
+    void writeCommit(const DirtyPages& pages, Originals& originals,
+                     std::unordered_set<std::uint32_t>& journaled);
+    void journalPages(const DirtyPages& pages, const Originals& originals,
+                      std::unordered_set<std::uint32_t>& journaled);
+    void writeDirtyPages(const DirtyPages& pages);
+    // Waits for a background commit; undoes it and throws when it failed.
+    void settle();
     void spillPage(std::uint32_t number, const Page& page);
     void readSpilled(std::uint32_t number, std::uint8_t* out) const;
     void dropSpill();
@@ -191,7 +214,7 @@ private:
     void writeAll(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset,
                   const IoStep& s) const;
     void syncFd(int fd, IoStep::Kind kind) const;
-    std::vector<std::uint32_t> dirtyInOrder() const;
+    std::vector<std::uint32_t> dirtyInOrder(const DirtyPages& pages) const;
     void failIfBroken() const;
     void remember(std::uint32_t number, PageRef page) const;
     [[noreturn]] void ioError(const std::string& what) const;
@@ -211,11 +234,13 @@ private:
     bool exclusive_ = false;
     mutable bool noLocks_ = false;  // the file system has no byte locks
     std::chrono::milliseconds busyTimeout_{10000};
-    bool broken_ = false;  // a commit failed and could not be undone in place
+    // A commit failed and could not be undone in place. Set by a background
+    // commit too, while the caller reads it.
+    std::atomic<bool> broken_ = false;
     std::uint32_t pageSize_ = 0;
     std::uint32_t filePages_ = 0;  // pages on disk
     std::uint32_t pageCount_ = 0;  // with appended pages
-    std::unordered_map<std::uint32_t, std::shared_ptr<Page>> dirty_;
+    DirtyPages dirty_;
 
     // The journal, kept open between transactions; journalEnd_ is 0 until
     // the open transaction writes its header.
@@ -224,7 +249,7 @@ private:
     std::uint64_t salt_ = 0;
     std::unordered_set<std::uint32_t> journaled_;  // pages whose original is saved
     // Clean copies of changed pages, taken from the cache, for the journal.
-    std::unordered_map<std::uint32_t, PageRef> originals_;
+    Originals originals_;
     std::vector<std::uint8_t> journalBuffer_;  // records on their way out
     // Spilled pages that were in the file: their slot in spillFd_.
     std::unordered_map<std::uint32_t, std::uint64_t> spilled_;
@@ -244,6 +269,20 @@ private:
     mutable std::unordered_map<std::uint32_t, Cached> cache_;
     WriteHook hook_;
     std::uint32_t pageLimit_ = 0;
+
+    // A commit under way in the background. Its pages are read from here
+    // until it ends (the cache may drop them before they are in the file);
+    // the thread touches nothing else of the pager that the caller uses
+    // meanwhile (page(), modify(), append()).
+    struct Background {
+        DirtyPages pages;
+        Originals originals;
+        std::unordered_set<std::uint32_t> journaled;
+        std::uint32_t pageCount = 0;
+        std::exception_ptr failure;
+        std::thread thread;
+    };
+    std::unique_ptr<Background> background_;
 };
 
 }  // namespace jet

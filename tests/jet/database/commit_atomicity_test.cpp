@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "jet/database.h"
 #include "jet/database/database_impl.h"
+#include "support/errorof.h"
 #include "support/mdbtools.h"
 #include "support/tempdir.h"
 
@@ -91,6 +94,51 @@ TEST_P(CommitAtomicity, FailingEveryWriteOfACommitLeavesBeforeOrAfter) {
         const auto ex = jettest::mdbExport(file, "T");
         EXPECT_EQ(ex.exitCode, 0) << ex.err;
         EXPECT_EQ(ex.rows.size(), 20u);
+    }
+}
+
+// Batches committed in the background, the second failing on its way to
+// disk: the next commit reports it, the database holds the first batch with
+// sound indexes, and the batches after it can be written again.
+TEST_P(CommitAtomicity, ABackgroundCommitThatFailsIsReportedNextWithTheDatabaseAtTheOneBefore) {
+    jettest::TempDir dir;
+    const fs::path file = dir / "background.mdb";
+    auto db = jet::Database::create(file, GetParam());
+    db->createTable("T", {{"Id", ColumnType::Long},
+                          {"Name", ColumnType::Text, 50},
+                          {"Note", ColumnType::Memo}});
+    jet::IndexSpec pk;
+    pk.name = "PrimaryKey";
+    pk.columns = {{"Id", true}};
+    pk.unique = pk.primaryKey = true;
+    db->createIndex("T", pk);
+    std::atomic<int> fileSyncs = 0;
+    db->impl().pager->setWriteHook([&](const jet::IoStep& s) {
+        return s.kind != jet::IoStep::Kind::FileSync || ++fileSyncs != 2;
+    });
+    db->begin();
+    insertRows(*db, 0, 100);
+    db->commitInBackground();
+    db->begin();
+    insertRows(*db, 100, 100);
+    db->commitInBackground();  // fails on its way
+    db->begin();
+    insertRows(*db, 200, 100);
+    EXPECT_EQ(jettest::errorOf([&] { db->commit(); }, "the failure went unreported").kind(),
+              jet::Error::Kind::Io);
+    EXPECT_FALSE(db->inTransaction());
+    EXPECT_EQ(db->table("T").rowCount, 100u);
+    EXPECT_TRUE(db->verifyIndexes("T").empty());
+
+    db->begin();
+    insertRows(*db, 100, 200);
+    db->commitInBackground();
+    db.reset();  // waits for it
+    EXPECT_EQ(rowCount(file), 300u);
+    if (jettest::mdbtoolsAvailable()) {
+        const auto ex = jettest::mdbExport(file, "T");
+        EXPECT_EQ(ex.exitCode, 0) << ex.err;
+        EXPECT_EQ(ex.rows.size(), 300u);
     }
 }
 

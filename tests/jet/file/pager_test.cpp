@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "support/errorof.h"
@@ -263,6 +265,53 @@ TEST_F(PagerTest, BigTransactionsSpillWithoutTouchingCommittedPagesAndStillCommi
         EXPECT_TRUE(now == before || now == big) << "neither before nor after";
         EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
     }
+}
+
+// A commit in the background, held at its first write: its pages read back
+// as committed though the cache cannot hold them, the file is untouched, and
+// the next transaction builds on them. A later background commit that fails
+// surfaces at the next commit, undone together with what came after it.
+TEST_F(PagerTest, BackgroundCommitsServeTheirPagesMeanwhileAndReportAFailureNext) {
+    std::atomic<bool> held = true;
+    std::atomic<int> fileSyncs = 0;
+    auto p = openPager(file, true);
+    p->setCacheLimit(16);
+    p->setWriteHook([&](const IoStep& s) {
+        while (held) std::this_thread::yield();
+        return s.kind != IoStep::Kind::FileSync || ++fileSyncs != 2;
+    });
+    // Let the commit go even when a check throws, so the pager can close.
+    const std::shared_ptr<void> release(nullptr, [&](void*) { held = false; });
+    makeChange(*p);
+    for (int i = 0; i < 40; ++i) std::memset(p->modify(p->append()), i, kPage);
+    auto expectFirst = [&](Pager& q) {
+        ASSERT_EQ(q.pageCount(), 46u);
+        EXPECT_EQ((*q.page(1))[0], 0xAB);
+        EXPECT_EQ((*q.page(3))[99], 0xCD);
+        EXPECT_EQ((*q.page(5))[0], 0xEF);
+        for (std::uint32_t n = 6; n < 46; ++n) EXPECT_EQ((*q.page(n))[kPage - 1], n - 6);
+    };
+    p->commitInBackground();
+    expectFirst(*p);
+    EXPECT_EQ(jettest::readFile(file), before);
+    std::memset(p->modify(2), 0x5A, kPage);
+    EXPECT_EQ((*p->page(2))[0], 0x5A);
+    held = false;
+    p->commitInBackground();  // the first one ends well; this one fails
+    std::memset(p->modify(4), 0x77, kPage);
+    const Error e = errorOf([&] { p->commit(); }, "the failed commit went unreported");
+    EXPECT_EQ(e.kind(), Error::Kind::Io);
+    expectFirst(*p);
+    EXPECT_EQ((*p->page(2))[0], before[2 * kPage]);
+    EXPECT_EQ((*p->page(4))[0], before[4 * kPage]);
+    EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+
+    std::memset(p->modify(2), 0x5A, kPage);
+    p->commit();
+    p.reset();
+    auto reopened = openPager(file, false);
+    expectFirst(*reopened);
+    EXPECT_EQ((*reopened->page(2))[0], 0x5A);
 }
 
 TEST_F(PagerTest, AReaderWithoutWriteAccessReadsThroughALeftoverJournal) {

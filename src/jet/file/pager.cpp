@@ -960,8 +960,11 @@ void Pager::rollback() {
 }
 
 void Pager::spillIfNeeded() {
-    if (dirty_.size() <= dirtyLimit_ || broken_) return;
-    settle();
+    if (broken_) return;
+    // A commit still being written holds its pages too: the two together
+    // keep to the limit.
+    if (background_ && dirty_.size() + background_->pages.size() > dirtyLimit_) settle();
+    if (dirty_.size() <= dirtyLimit_) return;
     try {
         std::vector<std::uint32_t> appended;
         for (const auto& [number, data] : dirty_) {

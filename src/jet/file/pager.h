@@ -161,8 +161,10 @@ public:
     void rollback();
 
     // Moves the transaction's pages out of memory early (see above) when
-    // more than the limit are held. Only call it when no pointer from
-    // modify() is in use: spilled pages get new buffers on their next modify().
+    // more than the limit are held; first waits for a background commit
+    // when its pages and these are more than the limit. Only call it when
+    // no pointer from modify() is in use: spilled pages get new buffers on
+    // their next modify().
     void spillIfNeeded();
     void setDirtyLimit(std::size_t pages) { dirtyLimit_ = pages < 4 ? 4 : pages; }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -312,6 +313,30 @@ TEST_F(PagerTest, BackgroundCommitsServeTheirPagesMeanwhileAndReportAFailureNext
     auto reopened = openPager(file, false);
     expectFirst(*reopened);
     EXPECT_EQ((*reopened->page(2))[0], 0x5A);
+}
+
+// A commit being written counts against the dirty-page limit: past it, the
+// spill point waits for that commit instead of holding both.
+TEST_F(PagerTest, ASpillPointPastTheLimitWaitsForTheBackgroundCommit) {
+    std::atomic<bool> held = true;
+    auto p = openPager(file, true);
+    p->setDirtyLimit(4);
+    p->setWriteHook([&](const IoStep&) {
+        while (held) std::this_thread::yield();
+        return true;
+    });
+    const std::shared_ptr<void> release(nullptr, [&](void*) { held = false; });
+    makeChange(*p);
+    p->commitInBackground();
+    std::memset(p->modify(2), 0x5A, kPage);
+    std::memset(p->modify(4), 0x5B, kPage);
+    auto spill = std::async(std::launch::async, [&] { p->spillIfNeeded(); });
+    EXPECT_EQ(spill.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    held = false;
+    spill.get();
+    EXPECT_EQ(jettest::readFile(file), after);
+    EXPECT_EQ(p->dirtyPageCount(), 2u);
+    p->commit();
 }
 
 TEST_F(PagerTest, AReaderWithoutWriteAccessReadsThroughALeftoverJournal) {

@@ -21,9 +21,8 @@ constexpr std::size_t kMaxDeferred = 65536;
 // worth of pages decoded besides their images in the pager.
 constexpr std::size_t kMaxHeldPages = 1536;
 
-// First entry of p not less than (key, row). Keys decide almost always; the
-// row pointer is read only for equal keys.
-// First entry of p from lo on that is not less than (key, row).
+// First entry of p from lo on that is not less than (key, row). Keys decide
+// almost always; the row pointer is read only for equal keys.
 std::size_t lowerBound(const IndexPage& p, std::span<const std::uint8_t> key, std::uint32_t row,
                        std::size_t lo = 0) {
     std::size_t hi = p.size();

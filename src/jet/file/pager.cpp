@@ -31,6 +31,9 @@ constexpr std::size_t kJournalHeader = 36;
 constexpr std::size_t kRecordExtra = 12;  // page number + checksum
 // Clean originals kept for the journal; past this, they are read back.
 constexpr std::size_t kMaxOriginals = 1024;
+// Changed pages held in memory, a commit being written included, before a
+// transaction spills.
+constexpr std::size_t kDirtyBytes = std::size_t{32} << 20;
 // A journal kept between commits is cut back to its header past this.
 constexpr std::uint64_t kKeptJournal = std::uint64_t{4} << 20;
 
@@ -614,6 +617,7 @@ std::vector<std::uint8_t> Pager::readPrefix(std::size_t length) const {
 
 void Pager::setPageSize(std::uint32_t pageSize) {
     pageSize_ = pageSize;
+    if (!dirtyLimitSet_ && pageSize != 0) dirtyLimit_ = kDirtyBytes / pageSize;
     if (overlayPageSize_ != 0 && overlayPageSize_ != pageSize)
         throw Error(Error::Kind::Corrupt, "the journal does not match the file's page size")
             .addFile(path_);

@@ -166,7 +166,11 @@ public:
     // no pointer from modify() is in use: spilled pages get new buffers on
     // their next modify().
     void spillIfNeeded();
-    void setDirtyLimit(std::size_t pages) { dirtyLimit_ = pages < 4 ? 4 : pages; }
+    // The limit in pages; by default 32 MB of them, whatever the page size.
+    void setDirtyLimit(std::size_t pages) {
+        dirtyLimit_ = pages < 4 ? 4 : pages;
+        dirtyLimitSet_ = true;
+    }
 
     void setWriteHook(WriteHook hook) { hook_ = std::move(hook); }
     // Fewer pages than the format allows, so that tests reach a full file
@@ -260,6 +264,7 @@ private:
     bool touched_ = false;  // committed pages were overwritten
     bool journalNew_ = false;                  // its folder entry not yet synced
     std::size_t dirtyLimit_ = 8192;
+    bool dirtyLimitSet_ = false;
 
     // Clean pages, least recently used first.
     std::size_t cacheLimit_ = 4096;

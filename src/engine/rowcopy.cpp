@@ -142,8 +142,7 @@ TCopyResult CopyRows(TCopyContext& context, const QString& sourceName, const QSt
             source.next();
             if (rowNumber % 100 == 0) {
                 if (rowNumber % 5000 == 100) {
-                    // The batch is written while the next one is read; the
-                    // commit at the end waits for it.
+                    // Written while the next batch is read; the last commit waits.
                     context.accconnection.commitTransInBackground();
                     context.accconnection.beginTrans();
                     target.close();

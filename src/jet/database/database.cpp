@@ -89,8 +89,7 @@ void Database::Impl::WriteScope::commit() {
             // The pager dropped the transaction: so does what was derived
             // from its pages, and the transaction ends.
             impl_.inTransaction = false;
-            impl_.invalidate();
-            discardIndexes(impl_);
+            impl_.forgetChanges();
             throw;
         }
         return;

@@ -954,7 +954,7 @@ void Pager::undoInPlace() {
 void Pager::rollback() {
     settle();
     if (broken_) return;
-    if (!spilled_.empty() || grown_ || journalEnd_ != 0) {
+    if (wroteEarly()) {
         undoInPlace();
         return;
     }
@@ -1046,7 +1046,7 @@ void Pager::commitInBackground() {
     failIfBroken();
     if (!hasChanges()) return;
     // A spilled transaction has written already; it commits the plain way.
-    if (!spilled_.empty() || grown_ || journalEnd_ != 0) {
+    if (wroteEarly()) {
         commit();
         return;
     }

@@ -216,6 +216,8 @@ private:
     void openWriter();
     void refreshView();
     void undoInPlace();
+    // The transaction spilled: the spill file, the file or the journal holds some of it.
+    bool wroteEarly() const { return !spilled_.empty() || grown_ || journalEnd_ != 0; }
     void endTransaction();
     void writeAll(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset,
                   const IoStep& s) const;

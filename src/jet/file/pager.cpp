@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <system_error>
 #include <thread>
 #include <string>
 
@@ -234,6 +235,7 @@ Pager::~Pager() {
         } catch (...) {
         }
         rollback();
+        stopWriter();
     }
     dropSpill();
     if (journalFd_ >= 0) {
@@ -656,17 +658,18 @@ void Pager::remember(std::uint32_t number, PageRef page) const {
 PageRef Pager::page(std::uint32_t number) const {
     failIfBroken();
     if (auto d = dirty_.find(number); d != dirty_.end()) return d->second;
-    if (background_)
-        if (auto b = background_->pages.find(number); b != background_->pages.end())
-            return b->second;
     if (number >= pageCount_)
         throw corruptPage(
             *this, number,
             "the page lies beyond the end of the file (" + std::to_string(pageCount_) + " pages)");
+    // A cached page is the latest clean one: a page leaves the cache when it
+    // is changed, and a commit puts it back.
     if (auto c = cache_.find(number); c != cache_.end()) {
         lru_.splice(lru_.end(), lru_, c->second.position);
         return c->second.page;
     }
+    for (auto job = inflight_.rbegin(); job != inflight_.rend(); ++job)
+        if (auto b = (*job)->pages.find(number); b != (*job)->pages.end()) return b->second;
     auto page = std::make_shared<Page>(pageSize_);
     if (auto o = overlay_.find(number); o != overlay_.end()) {
         std::memcpy(page->data(), o->second.data(), pageSize_);
@@ -725,7 +728,7 @@ bool Pager::playBack() {
     return true;
 }
 
-void Pager::openJournal() {
+void Pager::openJournal(std::uint32_t base) {
     if (journalEnd_ != 0) return;
     if (journalFd_ < 0) {
         const fs::path journal = journalPath(path_);
@@ -737,7 +740,7 @@ void Pager::openJournal() {
     // under the new salt.
     salt_ = newSalt();
     std::uint8_t header[kJournalHeader];
-    journalHeader(header);
+    journalHeader(header, base);
     writeAll(journalFd_, header, kJournalHeader, 0, {IoStep::Kind::JournalWrite, 0});
     journalEnd_ = kJournalHeader;
 }
@@ -749,16 +752,16 @@ void Pager::syncJournal() {
     journalNew_ = false;
 }
 
-void Pager::journalHeader(std::uint8_t* header) const {
+void Pager::journalHeader(std::uint8_t* header, std::uint32_t base) const {
     std::memcpy(header, kMagic, 8);
     bytes::putLe32(header + 8, pageSize_);
-    bytes::putLe64(header + 12, std::uint64_t{filePages_} * pageSize_);
+    bytes::putLe64(header + 12, std::uint64_t{base} * pageSize_);
     bytes::putLe64(header + 20, salt_);
     bytes::putLe64(header + 28, fnv1a(header, 28, kFnvSeed));
 }
 
 // The commit point. Its length unchanged, the journal needs only a data sync.
-void Pager::voidJournal() {
+void Pager::voidJournal(std::uint32_t base) {
     const std::uint8_t zeros[kJournalHeader] = {};
     writeAll(journalFd_, zeros, kJournalHeader, 0, {IoStep::Kind::JournalVoid, 0});
     try {
@@ -769,7 +772,7 @@ void Pager::voidJournal() {
         // (past the hook, which may refuse everything by now), so that the
         // rollback, here or on the next open, finds the originals.
         std::uint8_t header[kJournalHeader];
-        journalHeader(header);
+        journalHeader(header, base);
         if (::pwrite(journalFd_, header, kJournalHeader, 0) != static_cast<ssize_t>(kJournalHeader))
             broken_ = true;
         throw;
@@ -782,8 +785,8 @@ void Pager::voidJournal() {
 }
 
 void Pager::journalPages(const DirtyPages& pages, const Originals& originals,
-                         std::unordered_set<std::uint32_t>& journaled) {
-    openJournal();
+                         std::unordered_set<std::uint32_t>& journaled, std::uint32_t base) {
+    openJournal(base);
     // Records are built in one kept buffer and go out in large writes.
     const std::size_t recordSize = pageSize_ + kRecordExtra;
     const std::size_t batch = 64;
@@ -802,7 +805,7 @@ void Pager::journalPages(const DirtyPages& pages, const Originals& originals,
     // Committed pages are untouched until the commit writes them: the file
     // still holds every original.
     auto add = [&](std::uint32_t number) {
-        if (number >= filePages_ || journaled.count(number)) return;
+        if (number >= base || journaled.count(number)) return;
         std::uint8_t* record = journalBuffer_.data() + filled * recordSize;
         bytes::putLe32(record, number);
         if (auto o = originals.find(number); o != originals.end())
@@ -829,7 +832,7 @@ std::vector<std::uint32_t> Pager::dirtyInOrder(const DirtyPages& pages) const {
     return order;
 }
 
-void Pager::writeDirtyPages(const DirtyPages& pages) {
+void Pager::writeDirtyPages(const DirtyPages& pages, std::uint32_t base) {
     // In file order, so appended pages extend the file; neighbouring pages
     // go out in one call. Spilled pages come back from the cache or the
     // spill file.
@@ -844,7 +847,7 @@ void Pager::writeDirtyPages(const DirtyPages& pages) {
         do {
             const std::uint32_t number = order[j];
             step({IoStep::Kind::PageWrite, number});
-            if (number < filePages_) touched_ = true;
+            if (number < base) touched_ = true;
             std::uint8_t* data = nullptr;
             if (auto d = pages.find(number); d != pages.end()) {
                 data = d->second->data();
@@ -965,10 +968,11 @@ void Pager::rollback() {
 
 void Pager::spillIfNeeded() {
     if (broken_) return;
-    // A commit still being written holds its pages too: the two together
-    // keep to the limit.
-    if (background_ && dirty_.size() + background_->pages.size() > dirtyLimit_) settle();
+    // Commits still being written hold their pages too: together with
+    // these they keep to the limit.
+    while (!inflight_.empty() && dirty_.size() + inflightPages_ > dirtyLimit_) settle(false);
     if (dirty_.size() <= dirtyLimit_) return;
+    settle();  // the journal is the writer's until then
     try {
         std::vector<std::uint32_t> appended;
         for (const auto& [number, data] : dirty_) {
@@ -980,7 +984,7 @@ void Pager::spillIfNeeded() {
         if (!appended.empty()) {
             // The committed length is on disk before the file grows past it.
             if (journalEnd_ == 0) {
-                openJournal();
+                openJournal(filePages_);
                 syncJournal();
             }
             std::sort(appended.begin(), appended.end());
@@ -1011,14 +1015,14 @@ void Pager::spillIfNeeded() {
 }
 
 void Pager::writeCommit(const DirtyPages& pages, Originals& originals,
-                        std::unordered_set<std::uint32_t>& journaled) {
-    journalPages(pages, originals, journaled);
+                        std::unordered_set<std::uint32_t>& journaled, std::uint32_t base) {
+    journalPages(pages, originals, journaled, base);
     originals.clear();
     // Readers finish and new ones wait while pages are put in place.
     lockExclusive();
-    writeDirtyPages(pages);
+    writeDirtyPages(pages, base);
     syncFd(fd_, IoStep::Kind::FileSync);
-    voidJournal();
+    voidJournal(base);
 }
 
 void Pager::commit() {
@@ -1026,7 +1030,7 @@ void Pager::commit() {
     failIfBroken();
     if (!hasChanges()) return;
     try {
-        writeCommit(dirty_, originals_, journaled_);
+        writeCommit(dirty_, originals_, journaled_, filePages_);
     } catch (...) {
         undoInPlace();
         throw;
@@ -1042,55 +1046,163 @@ void Pager::commit() {
 }
 
 void Pager::commitInBackground() {
-    settle();
+    reap();
     failIfBroken();
     if (!hasChanges()) return;
     // A spilled transaction has written already; it commits the plain way.
-    if (wroteEarly()) {
+    // (Spilling waits for the queue, so only one with nothing queued can
+    // have spilled.)
+    if (inflight_.empty() && wroteEarly()) {
         commit();
         return;
     }
-    auto job = std::make_unique<Background>();
+    auto job = std::make_shared<Background>();
     job->pages = std::move(dirty_);
     job->originals = std::move(originals_);
+    job->base = queuedEnd();
     job->pageCount = pageCount_;
     dirty_.clear();
     originals_.clear();
-    // The pages become clean cache entries now; until the commit ends they
-    // are read from the job, which keeps them whether cached or not.
+    // The pages become clean cache entries now; until the commit is
+    // written they are read from the job, which keeps them whether cached or
+    // not.
     for (const auto& [number, data] : job->pages) remember(number, data);
-    Background& b = *job;
-    background_ = std::move(job);
-    auto run = [this, &b] {
-        try {
-            writeCommit(b.pages, b.originals, b.journaled);
-            unlockExclusive();
-        } catch (...) {
-            b.failure = std::current_exception();
+    inflight_.push_back(job);
+    inflightPages_ += job->pages.size();
+    lastQueuedEnd_ = job->pageCount;
+    {
+        std::lock_guard lock(writerLock_);
+        if (writerFailure_) {
+            // Built on a commit that failed: it goes with it.
+            job->done = true;
+            job->failure = writerFailure_;
+            return;
         }
-    };
-    try {
-        b.thread = std::thread(run);
-    } catch (const std::system_error&) {
-        run();  // no thread to be had: the commit is written here
+        queued_.push_back(job);
+        if (!writer_.joinable()) {
+            try {
+                writer_ = std::thread([this] { writeQueued(); });
+            } catch (const std::system_error&) {
+                queued_.clear();
+            }
+        }
+    }
+    writerChanged_.notify_all();
+    if (!writer_.joinable()) {
+        // No thread to be had: the commit is written here.
+        try {
+            writeGroup({job});
+        } catch (...) {
+            job->failure = std::current_exception();
+        }
+        job->done = true;
+        reap();
     }
 }
 
-void Pager::settle() {
-    if (!background_) return;
-    if (background_->thread.joinable()) background_->thread.join();
-    const std::unique_ptr<Background> b = std::move(background_);
-    if (!b->failure) {
-        filePages_ = b->pageCount;
-        journalEnd_ = 0;
-        touched_ = false;
-        return;
+void Pager::writeQueued() {
+    std::unique_lock lock(writerLock_);
+    for (;;) {
+        writerChanged_.wait(lock, [&] { return writerStop_ || !queued_.empty(); });
+        if (queued_.empty()) return;
+        const std::vector<std::shared_ptr<Background>> group = std::move(queued_);
+        queued_.clear();
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            writeGroup(group);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        for (const auto& job : group) {
+            job->done = true;
+            job->failure = failure;
+        }
+        if (failure) {
+            // What waits was built on the failed commit: it is not written.
+            for (const auto& job : queued_) {
+                job->done = true;
+                job->failure = failure;
+            }
+            queued_.clear();
+            writerFailure_ = failure;
+            writerChanged_.notify_all();
+            return;
+        }
+        writerChanged_.notify_all();
     }
-    // Undone as a failed commit() is; the transaction begun on top of it
-    // goes too, its pages having been made from the failed one's.
+}
+
+// Consecutive commits written as one: each page as the last of them left
+// it, and as original the one from before the first that changed it (or
+// the file's, which still holds it).
+void Pager::writeGroup(const std::vector<std::shared_ptr<Background>>& group) {
+    std::unordered_set<std::uint32_t> journaled;
+    if (group.size() == 1) {
+        writeCommit(group[0]->pages, group[0]->originals, journaled, group[0]->base);
+    } else {
+        DirtyPages pages;
+        Originals originals;
+        for (const auto& job : group) {
+            for (const auto& [number, original] : job->originals)
+                if (!pages.count(number)) originals.emplace(number, original);
+            for (const auto& [number, data] : job->pages) pages.insert_or_assign(number, data);
+        }
+        writeCommit(pages, originals, journaled, group.front()->base);
+    }
+    unlockExclusive();
+    journalEnd_ = 0;
+    touched_ = false;
+}
+
+void Pager::settle(bool all) {
+    if (inflight_.empty()) return;
+    {
+        std::unique_lock lock(writerLock_);
+        const Background& awaited = all ? *inflight_.back() : *inflight_.front();
+        writerChanged_.wait(lock, [&] { return awaited.done; });
+    }
+    reap();
+}
+
+void Pager::reap() {
+    if (inflight_.empty()) return;
+    std::exception_ptr failure;
+    {
+        std::lock_guard lock(writerLock_);
+        while (!inflight_.empty() && inflight_.front()->done) {
+            const Background& job = *inflight_.front();
+            if (job.failure) {
+                failure = job.failure;
+                break;
+            }
+            filePages_ = job.pageCount;
+            inflightPages_ -= job.pages.size();
+            inflight_.pop_front();
+        }
+    }
+    if (!failure) return;
+    // Undone as a failed commit() is; what was queued after it, and the
+    // transaction begun on top, go too, having been made from it.
+    stopWriter();
+    inflight_.clear();
+    inflightPages_ = 0;
     originals_.clear();
     undoInPlace();
-    std::rethrow_exception(b->failure);
+    std::rethrow_exception(failure);
+}
+
+void Pager::stopWriter() {
+    if (!writer_.joinable()) return;
+    {
+        std::lock_guard lock(writerLock_);
+        writerStop_ = true;
+    }
+    writerChanged_.notify_all();
+    writer_.join();
+    writerStop_ = false;
+    writerFailure_ = nullptr;
 }
 
 }  // namespace jet

@@ -27,12 +27,17 @@
 // commit; closing the pager deletes it.
 //
 // A commit in the background (commitInBackground()) hands its pages to a
-// thread that journals, writes and syncs them as commit() would, while the
-// caller goes on with the next transaction in memory. The next call that
-// writes the file (commit, spill, rollback, closing) waits for it first and
-// throws its failure, if any, after undoing it and everything since. So a
+// writer thread that journals, writes and syncs them as commit() would,
+// while the caller goes on with the next transaction in memory. Commits
+// handed over while the writer is busy wait in a queue, and the writer takes
+// all that wait as one: each page once, one journal, one set of syncs. So a
+// disk slower than the caller writes fewer, larger commits instead of
+// holding the caller up; readers then see those transactions appear
+// together. A call that writes the file itself (commit, spill, rollback,
+// closing) first waits for the queue, and any call that finds a failed
+// background commit throws it, after undoing it and everything since. So a
 // background commit is as atomic as any, and durable by the end of the next
-// call that waits: a crash in between loses that one transaction.
+// call that waits: a crash before loses it and the queued ones after it.
 //
 // A transaction larger than the dirty-page limit spills at a safe point
 // (spillIfNeeded(), between statements), and no page a reader can reach
@@ -69,13 +74,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -149,7 +157,7 @@ public:
     std::uint32_t append();
 
     bool hasChanges() const {
-        return !dirty_.empty() || pageCount_ != filePages_ || !spilled_.empty();
+        return !dirty_.empty() || pageCount_ != queuedEnd() || !spilled_.empty();
     }
     std::size_t dirtyPageCount() const { return dirty_.size(); }
     void commit();
@@ -161,8 +169,8 @@ public:
     void rollback();
 
     // Moves the transaction's pages out of memory early (see above) when
-    // more than the limit are held; first waits for a background commit
-    // when its pages and these are more than the limit. Only call it when
+    // more than the limit are held; first waits for background commits
+    // while their pages and these are more than the limit. Only call it when
     // no pointer from modify() is in use: spilled pages get new buffers on
     // their next modify().
     void spillIfNeeded();
@@ -184,21 +192,31 @@ private:
     Pager(std::filesystem::path path, int fd, bool writable);
     void step(const IoStep& s) const;
     bool playBack();
-    void openJournal();
-    void voidJournal();
+    void openJournal(std::uint32_t base);
+    void voidJournal(std::uint32_t base);
     void syncJournal();
-    void journalHeader(std::uint8_t* header) const;
+    // base: the pages in the file before the transaction being journaled.
+    void journalHeader(std::uint8_t* header, std::uint32_t base) const;
     using DirtyPages = std::unordered_map<std::uint32_t, std::shared_ptr<Page>>;
     using Originals = std::unordered_map<std::uint32_t, PageRef>;
     // Journals the pages' originals, puts the pages in place, and voids the
     // journal. The exclusive lock is held on return, and on a throw.
     void writeCommit(const DirtyPages& pages, Originals& originals,
-                     std::unordered_set<std::uint32_t>& journaled);
+                     std::unordered_set<std::uint32_t>& journaled, std::uint32_t base);
     void journalPages(const DirtyPages& pages, const Originals& originals,
-                      std::unordered_set<std::uint32_t>& journaled);
-    void writeDirtyPages(const DirtyPages& pages);
-    // Waits for a background commit; undoes it and throws when it failed.
-    void settle();
+                      std::unordered_set<std::uint32_t>& journaled, std::uint32_t base);
+    void writeDirtyPages(const DirtyPages& pages, std::uint32_t base);
+    struct Background;
+    // Waits for every background commit (all) or the oldest, then reaps.
+    void settle(bool all = true);
+    // Takes finished background commits off the queue; undoes a failed one
+    // and everything since, and throws its failure.
+    void reap();
+    // The pages in the file once every queued commit is written.
+    std::uint32_t queuedEnd() const { return inflight_.empty() ? filePages_ : lastQueuedEnd_; }
+    void writeQueued();  // the writer thread
+    void writeGroup(const std::vector<std::shared_ptr<Background>>& group);
+    void stopWriter();
     void spillPage(std::uint32_t number, const Page& page);
     void readSpilled(std::uint32_t number, std::uint8_t* out) const;
     void dropSpill();
@@ -279,19 +297,31 @@ private:
     WriteHook hook_;
     std::uint32_t pageLimit_ = 0;
 
-    // A commit under way in the background. Its pages are read from here
-    // until it ends (the cache may drop them before they are in the file);
-    // the thread touches nothing else of the pager that the caller uses
-    // meanwhile (page(), modify(), append()).
+    // A commit on its way to the file in the background. Its pages are read
+    // from here until it is written (the cache may drop them before they are
+    // in the file). The writer only reads them; of the pager it uses the file,
+    // the journal and the locks, which the caller leaves alone while any
+    // commit is queued (calls that touch them wait for the queue first).
     struct Background {
         DirtyPages pages;
         Originals originals;
-        std::unordered_set<std::uint32_t> journaled;
-        std::uint32_t pageCount = 0;
+        std::uint32_t base = 0;       // pages in the file before it
+        std::uint32_t pageCount = 0;  // and after it
+        // Set by the writer, under writerLock_.
+        bool done = false;
         std::exception_ptr failure;
-        std::thread thread;
     };
-    std::unique_ptr<Background> background_;
+    // Queued or being written, oldest first; the caller's.
+    std::deque<std::shared_ptr<Background>> inflight_;
+    std::size_t inflightPages_ = 0;
+    std::uint32_t lastQueuedEnd_ = 0;
+    // Shared with the writer, under writerLock_.
+    std::mutex writerLock_;
+    std::condition_variable writerChanged_;
+    std::vector<std::shared_ptr<Background>> queued_;  // not yet taken
+    std::exception_ptr writerFailure_;                 // the writer stopped at it
+    bool writerStop_ = false;
+    std::thread writer_;
 };
 
 }  // namespace jet

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <thread>
 
 #include "jet/database.h"
 #include "jet/database/database_impl.h"
@@ -112,16 +114,25 @@ TEST_P(CommitAtomicity, ABackgroundCommitThatFailsIsReportedNextWithTheDatabaseA
     pk.columns = {{"Id", true}};
     pk.unique = pk.primaryKey = true;
     db->createIndex("T", pk);
+    // The first batch is held on its way until the second is queued, so
+    // that the two are written apart.
+    std::atomic<bool> entered = false;
+    std::atomic<bool> held = true;
     std::atomic<int> fileSyncs = 0;
     db->impl().pager->setWriteHook([&](const jet::IoStep& s) {
+        entered = true;
+        while (held) std::this_thread::yield();
         return s.kind != jet::IoStep::Kind::FileSync || ++fileSyncs != 2;
     });
+    const std::shared_ptr<void> release(nullptr, [&](void*) { held = false; });
     db->begin();
     insertRows(*db, 0, 100);
     db->commitInBackground();
+    while (!entered) std::this_thread::yield();
     db->begin();
     insertRows(*db, 100, 100);
     db->commitInBackground();  // fails on its way
+    held = false;
     db->begin();
     insertRows(*db, 200, 100);
     EXPECT_EQ(jettest::errorOf([&] { db->commit(); }, "the failure went unreported").kind(),

@@ -273,11 +273,13 @@ TEST_F(PagerTest, BigTransactionsSpillWithoutTouchingCommittedPagesAndStillCommi
 // the next transaction builds on them. A later background commit that fails
 // surfaces at the next commit, undone together with what came after it.
 TEST_F(PagerTest, BackgroundCommitsServeTheirPagesMeanwhileAndReportAFailureNext) {
+    std::atomic<bool> entered = false;
     std::atomic<bool> held = true;
     std::atomic<int> fileSyncs = 0;
     auto p = openPager(file, true);
     p->setCacheLimit(16);
     p->setWriteHook([&](const IoStep& s) {
+        entered = true;
         while (held) std::this_thread::yield();
         return s.kind != IoStep::Kind::FileSync || ++fileSyncs != 2;
     });
@@ -293,6 +295,7 @@ TEST_F(PagerTest, BackgroundCommitsServeTheirPagesMeanwhileAndReportAFailureNext
         for (std::uint32_t n = 6; n < 46; ++n) EXPECT_EQ((*q.page(n))[kPage - 1], n - 6);
     };
     p->commitInBackground();
+    while (!entered) std::this_thread::yield();  // taken alone, not with the next
     expectFirst(*p);
     EXPECT_EQ(jettest::readFile(file), before);
     std::memset(p->modify(2), 0x5A, kPage);
@@ -337,6 +340,55 @@ TEST_F(PagerTest, ASpillPointPastTheLimitWaitsForTheBackgroundCommit) {
     EXPECT_EQ(jettest::readFile(file), after);
     EXPECT_EQ(p->dirtyPageCount(), 2u);
     p->commit();
+}
+
+// Commits queued behind one being written go out together, with one file
+// sync. Each page's journaled original is from before the first of them, so
+// a failure takes the file back to the commit before them, not to a page
+// state in between.
+TEST_F(PagerTest, QueuedBackgroundCommitsAreWrittenTogether) {
+    for (const bool fail : {false, true}) {
+        SCOPED_TRACE(fail ? "failing" : "succeeding");
+        jettest::writeFile(file, before);
+        std::atomic<bool> entered = false;
+        std::atomic<bool> held = true;
+        std::atomic<int> fileSyncs = 0;
+        auto p = openPager(file, true);
+        p->setWriteHook([&](const IoStep& s) {
+            entered = true;
+            while (held) std::this_thread::yield();
+            return s.kind != IoStep::Kind::FileSync || ++fileSyncs != 2 || !fail;
+        });
+        const std::shared_ptr<void> release(nullptr, [&](void*) { held = false; });
+        makeChange(*p);
+        p->commitInBackground();
+        while (!entered) std::this_thread::yield();  // the writer has taken it alone
+        std::memset(p->modify(1), 0x11, kPage);
+        std::memset(p->modify(4), 0x44, kPage);
+        std::memset(p->modify(p->append()), 0x66, kPage);
+        p->commitInBackground();
+        std::memset(p->modify(1), 0x22, kPage);
+        std::memset(p->modify(6), 0x67, kPage);
+        std::memset(p->modify(2), 0x33, kPage);
+        p->commitInBackground();
+        held = false;
+        auto expected = after;
+        if (fail) {
+            EXPECT_EQ(errorOf([&] { p->commit(); }, "the failure went unreported").kind(),
+                      Error::Kind::Io);
+            EXPECT_EQ((*p->page(1))[0], 0xAB);
+        } else {
+            p->commit();
+            EXPECT_EQ(fileSyncs, 2);
+            expected.resize(7 * kPage);
+            for (const auto& [page, fill] :
+                 {std::pair{1, 0x22}, {2, 0x33}, {4, 0x44}, {6, 0x67}})
+                std::memset(expected.data() + page * kPage, fill, kPage);
+        }
+        p.reset();
+        EXPECT_EQ(jettest::readFile(file), expected);
+        EXPECT_FALSE(fs::exists(Pager::journalPath(file)));
+    }
 }
 
 TEST_F(PagerTest, AReaderWithoutWriteAccessReadsThroughALeftoverJournal) {

@@ -92,7 +92,7 @@ public:
     // Makes every row posted since beginTrans() permanent.
     void commitTrans();
     // The same, writing in the background while the next rows are posted;
-    // the next commit or rollback waits for it and reports its failure.
+    // a later commit or rollback waits for it and reports its failure.
     void commitTransInBackground();
     void rollbackTrans();
     bool inTransaction() const;

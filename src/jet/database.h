@@ -97,10 +97,11 @@ public:
     void commit();
     // Commits as commit() does, while the pages are written and synced in
     // the background: for a long run of transactions, where the next one
-    // can be built meanwhile. The next commit, rollback or statement that
-    // must write the file waits for it and throws its failure, after
-    // undoing it and all since; destroying the Database waits too. Durable
-    // once such a call has returned.
+    // can be built meanwhile. Those committed while the disk is still busy
+    // are written together, as one. A commit, rollback or statement that
+    // must write the file waits for them; any call that finds one failed
+    // throws its failure, after undoing it and all since; destroying the
+    // Database waits too. Durable once such a call has returned.
     void commitInBackground();
     void rollback();
     bool inTransaction() const;

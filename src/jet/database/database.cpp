@@ -229,15 +229,16 @@ void Database::Impl::commitTransaction(bool inBackground) {
 void Database::rollback() try {
     if (!impl_->inTransaction) return;
     impl_->inTransaction = false;
-    try {
-        impl_->pager->rollback();
-    } catch (...) {
-        impl_->invalidate();
-        discardIndexes(*impl_);
-        throw;
-    }
-    impl_->invalidate();
-    discardIndexes(*impl_);
+    // What was derived from the pages goes even when the pager reports a
+    // failed background commit.
+    struct Forget {
+        Impl& impl;
+        ~Forget() {
+            impl.invalidate();
+            discardIndexes(impl);
+        }
+    } forget{*impl_};
+    impl_->pager->rollback();
 } catch (Error& e) {
     impl_->addContext(e);
     throw;

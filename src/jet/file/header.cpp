@@ -110,7 +110,7 @@ Header parseHeader(std::span<const std::uint8_t> page0, const std::filesystem::p
             .addFile(file);
 
     Header h;
-    h.version = page0[kVersion] == 0 ? Version::Jet3 : Version::Jet4;
+    h.version = page0[kVersion] == Format::jet3().headerVersion ? Version::Jet3 : Version::Jet4;
     const Format& f = Format::of(h.version);
     if (page0.size() < kMaskStart + f.headerMaskLength) throw notJet("its header is cut short");
 

@@ -1069,7 +1069,6 @@ void Pager::commitInBackground() {
     for (const auto& [number, data] : job->pages) remember(number, data);
     inflight_.push_back(job);
     inflightPages_ += job->pages.size();
-    lastQueuedEnd_ = job->pageCount;
     {
         std::lock_guard lock(writerLock_);
         if (writerFailure_) {
@@ -1138,19 +1137,15 @@ void Pager::writeQueued() {
 // it, and as original the one from before the first that changed it (or
 // the file's, which still holds it).
 void Pager::writeGroup(const std::vector<std::shared_ptr<Background>>& group) {
-    std::unordered_set<std::uint32_t> journaled;
-    if (group.size() == 1) {
-        writeCommit(group[0]->pages, group[0]->originals, journaled, group[0]->base);
-    } else {
-        DirtyPages pages;
-        Originals originals;
-        for (const auto& job : group) {
-            for (const auto& [number, original] : job->originals)
-                if (!pages.count(number)) originals.emplace(number, original);
-            for (const auto& [number, data] : job->pages) pages.insert_or_assign(number, data);
-        }
-        writeCommit(pages, originals, journaled, group.front()->base);
+    DirtyPages pages;
+    Originals originals;
+    for (const auto& job : group) {
+        for (const auto& [number, original] : job->originals)
+            if (!pages.count(number)) originals.emplace(number, original);
+        for (const auto& [number, data] : job->pages) pages.insert_or_assign(number, data);
     }
+    std::unordered_set<std::uint32_t> journaled;
+    writeCommit(pages, originals, journaled, group.front()->base);
     unlockExclusive();
     journalEnd_ = 0;
     touched_ = false;

@@ -213,7 +213,9 @@ private:
     // and everything since, and throws its failure.
     void reap();
     // The pages in the file once every queued commit is written.
-    std::uint32_t queuedEnd() const { return inflight_.empty() ? filePages_ : lastQueuedEnd_; }
+    std::uint32_t queuedEnd() const {
+        return inflight_.empty() ? filePages_ : inflight_.back()->pageCount;
+    }
     void writeQueued();  // the writer thread
     void writeGroup(const std::vector<std::shared_ptr<Background>>& group);
     void stopWriter();
@@ -314,7 +316,6 @@ private:
     // Queued or being written, oldest first; the caller's.
     std::deque<std::shared_ptr<Background>> inflight_;
     std::size_t inflightPages_ = 0;
-    std::uint32_t lastQueuedEnd_ = 0;
     // Shared with the writer, under writerLock_.
     std::mutex writerLock_;
     std::condition_variable writerChanged_;

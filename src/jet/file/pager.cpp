@@ -1056,33 +1056,46 @@ void Pager::commitInBackground() {
         commit();
         return;
     }
-    auto job = std::make_shared<Background>();
-    job->pages = std::move(dirty_);
-    job->originals = std::move(originals_);
-    job->base = queuedEnd();
-    job->pageCount = pageCount_;
-    dirty_.clear();
-    originals_.clear();
     // The pages become clean cache entries now; until the commit is
-    // written they are read from the job, which keeps them whether cached or
-    // not.
-    for (const auto& [number, data] : job->pages) remember(number, data);
-    inflight_.push_back(job);
-    inflightPages_ += job->pages.size();
+    // written they are read from its job, which keeps them whether cached
+    // or not.
+    for (const auto& [number, data] : dirty_) remember(number, data);
+    std::shared_ptr<Background> job;
     {
         std::lock_guard lock(writerLock_);
+        if (queued_) {
+            // The writer has not taken the waiting commit yet: this one joins
+            // it, so a page changed by both is held and written once.
+            for (auto& [number, data] : dirty_)
+                if (queued_->pages.insert_or_assign(number, std::move(data)).second)
+                    ++inflightPages_;
+            queued_->pageCount = pageCount_;
+            dirty_.clear();
+            originals_.clear();
+            return;
+        }
+        // No originals go with it: the writer reads them from the file, which
+        // holds them until it writes the commit, and memory goes to pages.
+        job = std::make_shared<Background>();
+        job->pages = std::move(dirty_);
+        job->base = queuedEnd();
+        job->pageCount = pageCount_;
+        dirty_.clear();
+        originals_.clear();
+        inflight_.push_back(job);
+        inflightPages_ += job->pages.size();
         if (writerFailure_) {
             // Built on a commit that failed: it goes with it.
             job->done = true;
             job->failure = writerFailure_;
             return;
         }
-        queued_.push_back(job);
+        queued_ = job;
         if (!writer_.joinable()) {
             try {
                 writer_ = std::thread([this] { writeQueued(); });
             } catch (const std::system_error&) {
-                queued_.clear();
+                queued_.reset();
             }
         }
     }
@@ -1090,7 +1103,7 @@ void Pager::commitInBackground() {
     if (!writer_.joinable()) {
         // No thread to be had: the commit is written here.
         try {
-            writeGroup({job});
+            writeBackground(*job);
         } catch (...) {
             job->failure = std::current_exception();
         }
@@ -1102,29 +1115,27 @@ void Pager::commitInBackground() {
 void Pager::writeQueued() {
     std::unique_lock lock(writerLock_);
     for (;;) {
-        writerChanged_.wait(lock, [&] { return writerStop_ || !queued_.empty(); });
-        if (queued_.empty()) return;
-        const std::vector<std::shared_ptr<Background>> group = std::move(queued_);
-        queued_.clear();
+        writerChanged_.wait(lock, [&] { return writerStop_ || queued_; });
+        if (!queued_) return;
+        const std::shared_ptr<Background> job = std::move(queued_);
+        queued_.reset();
         lock.unlock();
         std::exception_ptr failure;
         try {
-            writeGroup(group);
+            writeBackground(*job);
         } catch (...) {
             failure = std::current_exception();
         }
         lock.lock();
-        for (const auto& job : group) {
-            job->done = true;
-            job->failure = failure;
-        }
+        job->done = true;
+        job->failure = failure;
         if (failure) {
             // What waits was built on the failed commit: it is not written.
-            for (const auto& job : queued_) {
-                job->done = true;
-                job->failure = failure;
+            if (queued_) {
+                queued_->done = true;
+                queued_->failure = failure;
+                queued_.reset();
             }
-            queued_.clear();
             writerFailure_ = failure;
             writerChanged_.notify_all();
             return;
@@ -1133,19 +1144,10 @@ void Pager::writeQueued() {
     }
 }
 
-// Consecutive commits written as one: each page as the last of them left
-// it, and as original the one from before the first that changed it (or
-// the file's, which still holds it).
-void Pager::writeGroup(const std::vector<std::shared_ptr<Background>>& group) {
-    DirtyPages pages;
+void Pager::writeBackground(const Background& job) {
     Originals originals;
-    for (const auto& job : group) {
-        for (const auto& [number, original] : job->originals)
-            if (!pages.count(number)) originals.emplace(number, original);
-        for (const auto& [number, data] : job->pages) pages.insert_or_assign(number, data);
-    }
     std::unordered_set<std::uint32_t> journaled;
-    writeCommit(pages, originals, journaled, group.front()->base);
+    writeCommit(job.pages, originals, journaled, job.base);
     unlockExclusive();
     journalEnd_ = 0;
     touched_ = false;

@@ -29,11 +29,11 @@
 // A commit in the background (commitInBackground()) hands its pages to a
 // writer thread that journals, writes and syncs them as commit() would,
 // while the caller goes on with the next transaction in memory. Commits
-// handed over while the writer is busy wait in a queue, and the writer takes
-// all that wait as one: each page once, one journal, one set of syncs. So a
-// disk slower than the caller writes fewer, larger commits instead of
-// holding the caller up; readers then see those transactions appear
-// together. A call that writes the file itself (commit, spill, rollback,
+// handed over while the writer is busy join the one waiting for it, which
+// the writer then writes as one: each page held and written once, one
+// journal, one set of syncs. So a disk slower than the caller writes fewer,
+// larger commits instead of holding the caller up; readers then see those
+// transactions appear together. A call that writes the file itself (commit, spill, rollback,
 // closing) first waits for the queue, and any call that finds a failed
 // background commit throws it, after undoing it and everything since. So a
 // background commit is as atomic as any, and durable by the end of the next
@@ -217,7 +217,7 @@ private:
         return inflight_.empty() ? filePages_ : inflight_.back()->pageCount;
     }
     void writeQueued();  // the writer thread
-    void writeGroup(const std::vector<std::shared_ptr<Background>>& group);
+    void writeBackground(const Background& job);
     void stopWriter();
     void spillPage(std::uint32_t number, const Page& page);
     void readSpilled(std::uint32_t number, std::uint8_t* out) const;
@@ -306,7 +306,6 @@ private:
     // commit is queued (calls that touch them wait for the queue first).
     struct Background {
         DirtyPages pages;
-        Originals originals;
         std::uint32_t base = 0;       // pages in the file before it
         std::uint32_t pageCount = 0;  // and after it
         // Set by the writer, under writerLock_.
@@ -319,7 +318,8 @@ private:
     // Shared with the writer, under writerLock_.
     std::mutex writerLock_;
     std::condition_variable writerChanged_;
-    std::vector<std::shared_ptr<Background>> queued_;  // not yet taken
+    // Not yet taken; later commits join it.
+    std::shared_ptr<Background> queued_;
     std::exception_ptr writerFailure_;                 // the writer stopped at it
     bool writerStop_ = false;
     std::thread writer_;

@@ -12,9 +12,9 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <string>
 #include <system_error>
 #include <thread>
-#include <string>
 
 #include "jet/error.h"
 #include "jet/file/bytes.h"
@@ -195,10 +195,10 @@ std::uint64_t journalLength(const fs::path& journal) {
     const int jfd = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
     if (jfd < 0) return 0;
     std::uint8_t header[kJournalHeader];
-    const bool whole = readExact(jfd, header, kJournalHeader, 0) &&
-                       (std::memcmp(header, kMagic, 8) == 0 ||
-                        std::memcmp(header, kMagicFnv, 8) == 0) &&
-                       bytes::le64(header + 28) == fnv1a(header, 28, kFnvSeed);
+    const bool whole =
+        readExact(jfd, header, kJournalHeader, 0) &&
+        (std::memcmp(header, kMagic, 8) == 0 || std::memcmp(header, kMagicFnv, 8) == 0) &&
+        bytes::le64(header + 28) == fnv1a(header, 28, kFnvSeed);
     ::close(jfd);
     return whole ? bytes::le64(header + 12) : 0;
 }
@@ -875,8 +875,8 @@ void Pager::spillPage(std::uint32_t number, const Page& page) {
         if (dir.empty()) dir = ".";
         spillFd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
         if (spillFd_ < 0)
-            spillFd_ = ::open(fs::temp_directory_path().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC,
-                              0600);
+            spillFd_ =
+                ::open(fs::temp_directory_path().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
         if (spillFd_ < 0) ioError("make room for the changes to");
     }
     auto [slot, added] = spilled_.try_emplace(number, spilled_.size());
@@ -970,7 +970,7 @@ void Pager::spillIfNeeded() {
     if (broken_) return;
     // Commits still being written hold their pages too: together with
     // these they keep to the limit.
-    while (!inflight_.empty() && dirty_.size() + inflightPages_ > dirtyLimit_) settle(false);
+    while (!inflight_.empty() && dirty_.size() + inflightPages() > dirtyLimit_) settle(false);
     if (dirty_.size() <= dirtyLimit_) return;
     settle();  // the journal is the writer's until then
     try {
@@ -1067,8 +1067,7 @@ void Pager::commitInBackground() {
             // The writer has not taken the waiting commit yet: this one joins
             // it, so a page changed by both is held and written once.
             for (auto& [number, data] : dirty_)
-                if (queued_->pages.insert_or_assign(number, std::move(data)).second)
-                    ++inflightPages_;
+                queued_->pages.insert_or_assign(number, std::move(data));
             queued_->pageCount = pageCount_;
             dirty_.clear();
             originals_.clear();
@@ -1083,7 +1082,6 @@ void Pager::commitInBackground() {
         dirty_.clear();
         originals_.clear();
         inflight_.push_back(job);
-        inflightPages_ += job->pages.size();
         if (writerFailure_) {
             // Built on a commit that failed: it goes with it.
             job->done = true;
@@ -1175,7 +1173,6 @@ void Pager::reap() {
                 break;
             }
             filePages_ = job.pageCount;
-            inflightPages_ -= job.pages.size();
             inflight_.pop_front();
         }
     }
@@ -1184,7 +1181,6 @@ void Pager::reap() {
     // transaction begun on top, go too, having been made from it.
     stopWriter();
     inflight_.clear();
-    inflightPages_ = 0;
     originals_.clear();
     undoInPlace();
     std::rethrow_exception(failure);

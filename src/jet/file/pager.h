@@ -33,11 +33,12 @@
 // the writer then writes as one: each page held and written once, one
 // journal, one set of syncs. So a disk slower than the caller writes fewer,
 // larger commits instead of holding the caller up; readers then see those
-// transactions appear together. A call that writes the file itself (commit, spill, rollback,
-// closing) first waits for the queue, and any call that finds a failed
-// background commit throws it, after undoing it and everything since. So a
-// background commit is as atomic as any, and durable by the end of the next
-// call that waits: a crash before loses it and the queued ones after it.
+// transactions appear together. A call that writes the file itself (commit,
+// spill, rollback, closing) first waits for the queue, and any call that
+// finds a failed background commit throws it, after undoing it and
+// everything since. So a background commit is as atomic as any, and durable
+// by the end of the next call that waits: a crash before loses it and the
+// queued ones after it.
 //
 // A transaction larger than the dirty-page limit spills at a safe point
 // (spillIfNeeded(), between statements), and no page a reader can reach
@@ -216,6 +217,12 @@ private:
     std::uint32_t queuedEnd() const {
         return inflight_.empty() ? filePages_ : inflight_.back()->pageCount;
     }
+    // Pages held by background commits (only the caller changes them).
+    std::size_t inflightPages() const {
+        std::size_t n = 0;
+        for (const auto& job : inflight_) n += job->pages.size();
+        return n;
+    }
     void writeQueued();  // the writer thread
     void writeBackground(const Background& job);
     void stopWriter();
@@ -282,9 +289,9 @@ private:
     // Spilled pages that were in the file: their slot in spillFd_.
     std::unordered_map<std::uint32_t, std::uint64_t> spilled_;
     int spillFd_ = -1;
-    bool grown_ = false;    // appended pages spilled past the committed end
-    bool touched_ = false;  // committed pages were overwritten
-    bool journalNew_ = false;                  // its folder entry not yet synced
+    bool grown_ = false;       // appended pages spilled past the committed end
+    bool touched_ = false;     // committed pages were overwritten
+    bool journalNew_ = false;  // its folder entry not yet synced
     std::size_t dirtyLimit_ = 8192;
     bool dirtyLimitSet_ = false;
 
@@ -314,13 +321,12 @@ private:
     };
     // Queued or being written, oldest first; the caller's.
     std::deque<std::shared_ptr<Background>> inflight_;
-    std::size_t inflightPages_ = 0;
     // Shared with the writer, under writerLock_.
     std::mutex writerLock_;
     std::condition_variable writerChanged_;
     // Not yet taken; later commits join it.
     std::shared_ptr<Background> queued_;
-    std::exception_ptr writerFailure_;                 // the writer stopped at it
+    std::exception_ptr writerFailure_;  // the writer stopped at it
     bool writerStop_ = false;
     std::thread writer_;
 };

@@ -26,6 +26,7 @@
 #include "bench_table.h"
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/file/format.h"
 
 namespace {
 
@@ -96,8 +97,9 @@ long countRows(const std::filesystem::path& file) {
 // the rows read back are the rows committed.
 bool fillToTheWall(jet::Version version, const std::filesystem::path& file, int round) {
     const auto start = Clock::now();
-    // Rows of about a page (Jet 4: the memo is kept as UTF-16) or half a page.
-    const std::string padding(version == jet::Version::Jet4 ? 1800 : 850, '.');
+    // Rows of 7/16 of a page in characters: nearly a page where the memo is
+    // kept as UTF-16 (Jet 4), nearly half a page in Jet 3.
+    const std::string padding(jet::Format::of(version).pageSize * 7 / 16, '.');
     long committed = 0;
     long posted = 0;
     std::string failure;

@@ -25,6 +25,7 @@
 
 #include "bench_table.h"
 #include "jet/database.h"
+#include "jet/file/format.h"
 
 namespace {
 
@@ -89,8 +90,9 @@ void makeRow(long i, jet::Row& row, const jet::DateTime& base) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const auto jet3 = std::find(args.begin(), args.end(), "--jet3");
-    const jet::Version version = jet3 == args.end() ? jet::Version::Jet4 : jet::Version::Jet3;
-    if (jet3 != args.end()) args.erase(jet3);
+    const bool wantJet3 = jet3 != args.end();
+    if (wantJet3) args.erase(jet3);
+    const jet::Format& format = wantJet3 ? jet::Format::jet3() : jet::Format::jet4();
     const long n = !args.empty() ? std::atol(args[0].c_str()) : 1000000;
     const std::string mode = args.size() > 1 ? args[1] : "in-order";
     if (n < 0 || args.size() > 3 ||
@@ -99,11 +101,11 @@ int main(int argc, char** argv) {
                      "usage: jet_index_bench [--jet3] [N] [in-order|shuffled|no-index] [FILE]\n");
         return 2;
     }
-    const std::string format = version == jet::Version::Jet3 ? "jet3" : "jet4";
     const std::filesystem::path file =
         args.size() > 2 ? std::filesystem::path(args[2])
                         : std::filesystem::temp_directory_path() /
-                              ("jet_index_bench_" + format + "_" + mode + ".mdb");
+                              ("jet_index_bench_" + std::string(wantJet3 ? "jet3" : "jet4") + "_" +
+                               mode + ".mdb");
     std::filesystem::remove(file);
     std::filesystem::remove(file.string() + "-journal");
 
@@ -118,7 +120,7 @@ int main(int argc, char** argv) {
     const jet::DateTime base = jet::DateTime::fromParts(2020, 1, 1);
 
     const auto start = std::chrono::steady_clock::now();
-    auto db = jet::Database::create(file, version);
+    auto db = jet::Database::create(file, format.version);
     createBenchTable(*db, mode != "no-index");
     auto inserter = db->inserter("BENCH");
     jet::Row row(8);
@@ -138,7 +140,7 @@ int main(int argc, char** argv) {
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("format          %s\n", version == jet::Version::Jet3 ? "Jet 3" : "Jet 4");
+    std::printf("format          %s\n", format.name);
     std::printf("mode            %s\n", mode.c_str());
     std::printf("rows            %ld\n", n);
     std::printf("seconds         %.2f (create to close)\n", seconds);

@@ -23,6 +23,7 @@ void header(Formats& f) {
     f.set(&Format::pageSize, 2048, 4096);
     f.set(&Format::maxPages, (1u << 30) / 2048, (1u << 31) / 4096);
     f.set(&Format::maxSizeText, "1 GB", "2 GB");
+    f.set(&Format::name, "Jet 3", "Jet 4");
     f.set(&Format::headerVersion, 0, 1);
     f.set(&Format::headerMaskLength, 126, 128);
     f.set(&Format::headerSortOrder, 0x3A, 0x6E);
@@ -191,6 +192,10 @@ const Format& Format::jet3() { return formats().jet3; }
 const Format& Format::jet4() { return formats().jet4; }
 
 const Format& Format::of(Version version) { return version == Version::Jet3 ? jet3() : jet4(); }
+
+const Format& Format::ofHeaderVersion(std::uint8_t byte) {
+    return byte == jet3().headerVersion ? jet3() : jet4();
+}
 
 bool isIndexable(ColumnType type, Version version) {
     return type == ColumnType::Memo ? Format::of(version).memoIndexes : !isLongValue(type);

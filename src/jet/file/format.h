@@ -25,6 +25,9 @@ public:
     static const Format& jet3();
     static const Format& jet4();
     static const Format& of(Version version);
+    // The format of a file whose header has this version byte: 0 is Jet 3;
+    // Access 2000 writes 1 and later versions more, all read as Jet 4.
+    static const Format& ofHeaderVersion(std::uint8_t byte);
 
     Version version;
     std::uint32_t pageSize;
@@ -32,6 +35,7 @@ public:
     // ends exactly there.
     std::uint32_t maxPages;
     const char* maxSizeText;  // "1 GB" / "2 GB", as users know the limit
+    const char* name;         // "Jet 3" / "Jet 4"
 
     // Page 0 (layout in header.h). The masked region starts at 0x18 in both
     // versions; an offset of 0 means the field is absent.

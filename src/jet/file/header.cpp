@@ -110,8 +110,8 @@ Header parseHeader(std::span<const std::uint8_t> page0, const std::filesystem::p
             .addFile(file);
 
     Header h;
-    h.version = page0[kVersion] == Format::jet3().headerVersion ? Version::Jet3 : Version::Jet4;
-    const Format& f = Format::of(h.version);
+    const Format& f = Format::ofHeaderVersion(page0[kVersion]);
+    h.version = f.version;
     if (page0.size() < kMaskStart + f.headerMaskLength) throw notJet("its header is cut short");
 
     std::array<std::uint8_t, kMaskStart + 128> clear{};

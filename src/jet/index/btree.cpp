@@ -199,7 +199,9 @@ bool IndexTree::insertOne(std::span<const std::uint8_t> key, std::uint32_t rowPo
         rightmostLeaf_ = nullptr;
         fingerLeaf_ = nullptr;
         lastLeaf_ = nullptr;
+        splitAfter_ = packed_ ? pos : npos;
         splitIfNeeded(path, path.size() - 1, rightEdge);
+        splitAfter_ = npos;
         return !seen;
     }
     lastLeaf_ = &leafNode;
@@ -226,88 +228,29 @@ bool IndexTree::withinFinger(std::span<const std::uint8_t> key, std::uint32_t ro
 
 void IndexTree::defer(std::span<const std::uint8_t> key, std::uint32_t rowPointer) {
     requireKeySize(key);
-    Deferred d{{0, 0},
-               static_cast<std::uint32_t>(deferredBytes_.size()),
-               static_cast<std::uint32_t>(key.size()),
-               rowPointer};
-    for (std::size_t i = 0; i < 16 && i < key.size(); ++i)
-        d.head[i / 8] |= std::uint64_t{key[i]} << (56 - 8 * (i % 8));
-    deferred_.push_back(d);
-    deferredBytes_.insert(deferredBytes_.end(), key.begin(), key.end());
+    deferred_.add(key, rowPointer);
     if (deferred_.size() >= kMaxDeferred) applyDeferred();
-}
-
-void IndexTree::sortDeferred(std::vector<Deferred>& queue, const std::vector<std::uint8_t>& bytes) {
-    // The whole order: heads, the bytes past them, sizes, rows.
-    auto less = [&](const Deferred& a, const Deferred& b) {
-        if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
-        if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
-        const std::size_t common = std::min(a.size, b.size);
-        if (common > 16) {
-            const int c = std::memcmp(bytes.data() + a.offset + 16, bytes.data() + b.offset + 16,
-                                      common - 16);
-            if (c != 0) return c < 0;
-        }
-        if (a.size != b.size) return a.size < b.size;
-        return a.row < b.row;
-    };
-    const std::size_t n = queue.size();
-    if (n < 256) {
-        std::sort(queue.begin(), queue.end(), less);
-        return;
-    }
-    // Heads by radix, least significant byte first, skipping bytes all share.
-    std::vector<Deferred>& spare = sortSpare_;
-    spare.resize(n);
-    for (int b = 15; b >= 0; --b) {
-        const int word = b / 8;
-        const int shift = 56 - 8 * (b % 8);
-        std::size_t count[256] = {};
-        for (const Deferred& d : queue) ++count[(d.head[word] >> shift) & 0xFF];
-        if (count[(queue[0].head[word] >> shift) & 0xFF] == n) continue;
-        std::size_t at = 0;
-        for (std::size_t& c : count) at += std::exchange(c, at);
-        for (const Deferred& d : queue) spare[count[(d.head[word] >> shift) & 0xFF]++] = d;
-        queue.swap(spare);
-    }
-    // Equal heads: the rest of the order.
-    for (std::size_t i = 0; i < n;) {
-        std::size_t j = i + 1;
-        while (j < n && queue[j].head[0] == queue[i].head[0] &&
-               queue[j].head[1] == queue[i].head[1])
-            ++j;
-        if (j - i > 1)
-            std::sort(queue.begin() + static_cast<std::ptrdiff_t>(i),
-                      queue.begin() + static_cast<std::ptrdiff_t>(j), less);
-        i = j;
-    }
 }
 
 void IndexTree::applyDeferred() {
     if (deferred_.empty()) return;
-    std::vector<Deferred> queue;
-    std::vector<std::uint8_t> bytes;
+    EntryBatch& queue = applying_;
     queue.swap(deferred_);
-    bytes.swap(deferredBytes_);
-    auto keyOf = [&](const Deferred& d) {
-        return std::span<const std::uint8_t>(bytes.data() + d.offset, d.size);
-    };
-    sortDeferred(queue, bytes);
+    queue.sort();
     // In order, each entry lies after the one before: the leaf search can
     // start there.
     sortedRun_ = true;
     lastLeaf_ = nullptr;
     struct EndRun {
         bool& flag;
-        ~EndRun() { flag = false; }
-    } endRun{sortedRun_};
-    for (const Deferred& d : queue)
-        if (insert(keyOf(d), d.row)) ++deferredNewKeys_;
-    // The buffers go back for the next transaction's queue.
-    queue.clear();
-    bytes.clear();
-    deferred_.swap(queue);
-    deferredBytes_.swap(bytes);
+        EntryBatch& queue;
+        ~EndRun() {
+            flag = false;
+            queue.clear();
+        }
+    } endRun{sortedRun_, queue};
+    for (std::size_t i = 0; i < queue.size(); ++i)
+        if (insert(queue.key(i), queue.row(i))) ++deferredNewKeys_;
 }
 
 std::int64_t IndexTree::takeDeferredNewKeys() { return std::exchange(deferredNewKeys_, 0); }
@@ -342,6 +285,13 @@ void IndexTree::raiseLastKey(const std::vector<Step>& path, std::span<const std:
 std::size_t IndexTree::splitPoint(const IndexPage& p, bool appended) const {
     const std::size_t n = p.size();
     if (appended) return n - 1;
+    if (p.leaf && splitAfter_ != npos && splitAfter_ + 1 < n) {
+        // Everything up to the new entry stays, when it takes no more room
+        // than the entries that leave: the page held those before.
+        std::size_t leaving = 0;
+        for (std::size_t i = splitAfter_ + 1; i < n; ++i) leaving += p.entry(i).size();
+        if (p.entry(splitAfter_).size() <= leaving) return splitAfter_ + 1;
+    }
     const std::size_t prefix = p.prefixLength(*fmt_);
     std::size_t total = 0;
     for (std::size_t i = 0; i < n; ++i) total += p.entry(i).size() - prefix;
@@ -497,12 +447,16 @@ void IndexTree::writeBack() {
     dirty_.clear();
 }
 
+bool IndexTree::empty() {
+    const IndexPage& root = page(root_);
+    return root.leaf && root.empty() && deferred_.empty();
+}
+
 void IndexTree::discard() {
     rightmostLeaf_ = nullptr;
     fingerLeaf_ = nullptr;
     lastLeaf_ = nullptr;
     deferred_.clear();
-    deferredBytes_.clear();
     deferredNewKeys_ = 0;
     probed_ = false;
     cache_.clear();

@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "jet/index/entrybatch.h"
 #include "jet/index/indexpage.h"
 
 namespace jet {
@@ -61,6 +62,10 @@ public:
     void defer(std::span<const std::uint8_t> key, std::uint32_t rowPointer);
     // Puts the queued entries in now.
     void applyDeferred();
+    // For entries that come in key order into a tree that may hold some
+    // already: a leaf that overflows splits just after the new entry, so
+    // the pages left behind are full rather than half full.
+    void setPackedSplits(bool on) { packed_ = on; }
     // How many queued entries carried a key new to the index, since the
     // last call.
     std::int64_t takeDeferredNewKeys();
@@ -70,6 +75,8 @@ public:
     // Forgets decoded pages (after the store's pages changed under us).
     void discard();
     bool dirty() const { return !dirty_.empty(); }
+    // Whether the index holds no entry, queued ones included.
+    bool empty();
     // Decoded pages held now; bounded, in a transaction too.
     std::size_t cachedPages() const { return cache_.size(); }
 
@@ -107,6 +114,8 @@ private:
     void raiseLastKey(const std::vector<Step>& path, std::span<const std::uint8_t> entry);
     void splitIfNeeded(const std::vector<Step>& path, std::size_t level, bool appended);
     std::size_t splitPoint(const IndexPage& p, bool appended) const;
+    bool packed_ = false;
+    std::size_t splitAfter_ = npos;  // the new entry's place in a leaf to split, when packed
 
     const Format* fmt_;
     IndexPageStore* store_;
@@ -129,18 +138,10 @@ private:
     std::vector<Step> finger_;
     Node* fingerLeaf_ = nullptr;
     bool withinFinger(std::span<const std::uint8_t> key, std::uint32_t row) const;
-    // Queued entries: their bytes back to back.
-    struct Deferred {
-        std::uint64_t head[2];  // the key's first 16 bytes, big-endian, zero-padded
-        std::uint32_t offset;
-        std::uint32_t size;
-        std::uint32_t row;
-    };
-    std::vector<std::uint8_t> deferredBytes_;
-    std::vector<Deferred> deferred_;
+    // Queued entries.
+    EntryBatch deferred_;
+    EntryBatch applying_;  // the queue being put in; its buffers reused
     std::int64_t deferredNewKeys_ = 0;
-    void sortDeferred(std::vector<Deferred>& queue, const std::vector<std::uint8_t>& bytes);
-    std::vector<Deferred> sortSpare_;
     // While the sorted queue goes in: the leaf and position of the last entry.
     bool sortedRun_ = false;
     Node* lastLeaf_ = nullptr;

@@ -177,6 +177,25 @@ TEST_P(IndexTreeTest, InOrderAppendsFillPagesAndUseTails) {
     EXPECT_FALSE(tree.containsKey(longKey(60000)));
 }
 
+// Sorted entries that all land before an entry already there: plain splits
+// leave every page half full behind them, packed ones full.
+TEST_P(IndexTreeTest, PackedSplitsFillPagesBeforeAnEarlierEntry) {
+    const int n = 30000;
+    tree.insert(longKey(n), 1);
+    tree.setPackedSplits(true);
+    for (int i = 0; i < n; ++i)
+        tree.insert(longKey(i), (static_cast<std::uint32_t>(10 + i / 100) << 8) | (i % 100));
+    tree.flush();
+    Walked w = walk(fmt, store, root);
+    ASSERT_EQ(w.entries.size(), static_cast<std::size_t>(n) + 1);
+    EXPECT_TRUE(
+        std::is_sorted(w.entries.begin(), w.entries.end(), [](const auto& a, const auto& b) {
+            return compareEntries(a.first, a.second, b.first, b.second) < 0;
+        }));
+    const double perPage = static_cast<double>(n) / static_cast<double>(store.pageCount());
+    EXPECT_GT(perPage, fmt.indexCapacity() / 7.0);
+}
+
 TEST_P(IndexTreeTest, RandomInsertsKeepOrderLinksAndParents) {
     std::mt19937 rng(7);
     std::vector<std::int64_t> values;

@@ -35,6 +35,11 @@ std::shared_ptr<const TableDef> Database::Impl::tableDef(std::string_view name) 
     TableDef def = readTableDef(*pager, *format, e->tdefPage(), codePage());
     def.name = e->name;
     def.isSystem = def.isSystem || e->isSystem();
+    if (auto w = withheldIndexes.find(e->tdefPage());
+        w != withheldIndexes.end() && def.physicalIndexes.empty()) {
+        def.physicalIndexes = w->second.physical;
+        def.indexes = w->second.logical;
+    }
     auto shared = std::make_shared<const TableDef>(std::move(def));
     tables.emplace(e->tdefPage(), shared);
     return shared;
@@ -107,7 +112,25 @@ void Database::Impl::WriteScope::commit() {
 // ---- Database ---------------------------------------------------------------
 
 Database::Database(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-Database::~Database() = default;
+Database::~Database() {
+    if (impl_) impl_->finishLoads();
+}
+
+void Database::Impl::finishLoads() noexcept {
+    if (readOnly || !fillingsPending(*this)) return;
+    try {
+        // An open transaction is discarded, as closing does; what was
+        // committed gets its indexes.
+        if (inTransaction) {
+            inTransaction = false;
+            forgetChanges();
+        }
+        flushIndexes(*this);
+        pager->commit();
+    } catch (...) {
+        forgetChanges();
+    }
+}
 
 std::unique_ptr<Database> Database::open(const std::filesystem::path& path, OpenMode mode) try {
     auto impl = std::make_unique<Impl>();
@@ -214,7 +237,7 @@ void Database::Impl::commitTransaction(bool inBackground) {
     if (!inTransaction) throw Error(Error::Kind::Invalid, "no transaction is open");
     inTransaction = false;
     try {
-        flushIndexes(*this);
+        flushIndexes(*this, inBackground ? IndexFlush::KeepFilling : IndexFlush::Complete);
         if (inBackground)
             pager->commitInBackground();
         else

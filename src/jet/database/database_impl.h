@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +36,15 @@ struct Database::Impl {
     // Index pages changed in memory (index_maintenance.h): written before each
     // commit, dropped on rollback.
     std::shared_ptr<IndexSession> indexSession;
+    // The indexes of a table being filled, kept out of the file's definition
+    // between its commits until the filling ends (index_maintenance.h). The
+    // definitions read here carry them all the same.
+    struct WithheldIndexes {
+        std::string table;
+        std::vector<PhysicalIndex> physical;
+        std::vector<LogicalIndex> logical;
+    };
+    std::map<std::uint32_t, WithheldIndexes> withheldIndexes;  // by TDEF page
 
     // Caches, dropped by invalidate() whenever the catalog or a table
     // definition may have changed (and after a rollback).
@@ -63,6 +73,10 @@ struct Database::Impl {
     // background commit that surfaces here is undone too, unreported.
     void forgetChanges() noexcept;
     void commitTransaction(bool inBackground);
+    // Builds the indexes of tables still being filled and commits them: the
+    // last chance, as the Database closes. Failing leaves those tables
+    // without their indexes, the file sound.
+    void finishLoads() noexcept;
 
     // Fails with Invalid naming the file when the database is read-only.
     void requireWritable() const;
@@ -88,6 +102,9 @@ struct Database::Impl {
         bool done_ = false;
     };
 };
+
+// Writes a table's definition anew, on as many pages as it now needs.
+void rewriteTableDefinition(Database::Impl& impl, PageAllocator& allocator, const TableDef& def);
 
 struct RowCursor::State {
     std::optional<ReadSnapshot> snapshot;  // until the last row

@@ -208,7 +208,9 @@ private:
             return allocator_.hasRoom(
                 static_cast<std::uint32_t>(std::min<std::uint64_t>(pages, 0xFFFFFFFF)));
         };
-        if (room(need + indexes * 64)) return;
+        // Entries gathered for a build when the table's filling ends take
+        // their pages then.
+        if (room(need + indexes * 64 + fillingPagesNeeded(impl_, def_->tdefPage))) return;
         // Near the limit, queued entries (of any table) take their pages now.
         flushIndexes(impl_);
         if (room(need + indexes * 8)) return;
@@ -385,13 +387,8 @@ void rebuildIndexes(Database::Impl& impl, const TableDef& t) {
         std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
             return compareEntries(a.first, a.second, b.first, b.second) < 0;
         });
-        for (std::uint32_t page : usageMapPages(*impl.pager, f, p.usageMap)) {
-            if (page == p.rootPage) continue;
-            UsageMap(*impl.pager, f, p.usageMap).remove(page);
-            allocator.release(page);
-        }
+        emptyIndex(impl, allocator, t.tdefPage, p);
         PagerIndexStore store(*impl.pager, f, p.usageMap, &allocator);
-        IndexTree::writeEmptyRoot(f, store, p.rootPage, t.tdefPage);
         IndexTree tree(f, store, p.rootPage, t.tdefPage);
         std::uint32_t distinct = 0;
         for (const auto& [key, pointer] : entries) distinct += tree.insert(key, pointer) ? 1 : 0;
@@ -441,6 +438,21 @@ void collectMapPages(Database::Impl& impl, std::uint32_t map, std::set<std::uint
 }
 
 }  // namespace
+
+void rewriteTableDefinition(Database::Impl& impl, PageAllocator& allocator, const TableDef& def) {
+    const Format& f = *impl.format;
+    const std::vector<std::uint8_t> definition = buildTableDefinition(f, def);
+    std::vector<std::uint32_t> pages = loadTdefChain(*impl.pager, f, def.tdefPage).pages;
+    const std::size_t need = tableDefinitionPages(f, definition.size());
+    while (pages.size() < need) pages.push_back(allocator.allocate());
+    while (pages.size() > need) {
+        allocator.release(pages.back());
+        pages.pop_back();
+    }
+    const auto images = splitTableDefinition(f, definition, pages);
+    for (std::size_t i = 0; i < images.size(); ++i)
+        std::memcpy(impl.pager->modify(pages[i]), images[i].data(), f.pageSize);
+}
 
 // ---- creating files -----------------------------------------------------
 

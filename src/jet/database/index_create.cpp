@@ -193,22 +193,6 @@ void writeTree(Database::Impl& impl, PageAllocator& allocator, TableDef& def,
     tree.flush();
 }
 
-// The definition, on as many pages as it now needs.
-void rewriteDefinition(Database::Impl& impl, PageAllocator& allocator, const TableDef& def) {
-    const Format& f = *impl.format;
-    const std::vector<std::uint8_t> definition = buildTableDefinition(f, def);
-    std::vector<std::uint32_t> pages = loadTdefChain(*impl.pager, f, def.tdefPage).pages;
-    const std::size_t need = tableDefinitionPages(f, definition.size());
-    while (pages.size() < need) pages.push_back(allocator.allocate());
-    while (pages.size() > need) {
-        allocator.release(pages.back());
-        pages.pop_back();
-    }
-    const auto images = splitTableDefinition(f, definition, pages);
-    for (std::size_t i = 0; i < images.size(); ++i)
-        std::memcpy(impl.pager->modify(pages[i]), images[i].data(), f.pageSize);
-}
-
 }  // namespace
 
 void Database::createIndex(std::string_view tableName, const IndexSpec& spec) try {
@@ -237,7 +221,7 @@ void Database::createIndex(std::string_view tableName, const IndexSpec& spec) tr
     // Nothing was refused: now the pages.
     PageAllocator allocator(*impl.pager, f, def.name);
     writeTree(impl, allocator, def, entries);
-    rewriteDefinition(impl, allocator, def);
+    rewriteTableDefinition(impl, allocator, def);
 
     discardTableIndexes(impl, def.tdefPage);
     impl.invalidateTable(def.tdefPage);

@@ -21,16 +21,26 @@
 // the pager (before every commit, and before anything reads index pages
 // through the pager); discardIndexes() forgets them after a rollback.
 // The per-index distinct-key counts in the table definition move with them.
+//
+// A table being filled while its indexes are all empty has its entries
+// gathered in key sorters instead (keysorter.h), and each tree is built
+// once, in key order, when a commit that is not a background one ends the
+// filling: random keys would otherwise change about one leaf per row. The
+// checks above still refuse each row as it comes. Until then the file must
+// stay sound at every background commit, so the first one takes the table's
+// indexes out of its definition and the filling's end puts them back: in
+// between, the file holds the committed rows without those indexes, and a
+// crash leaves it so (their emptied root pages unreferenced).
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "jet/index/btree.h"
 #include "jet/database.h"
-#include "jet/index/indexkey.h"
 #include "jet/file/pager.h"
+#include "jet/index/btree.h"
+#include "jet/index/indexkey.h"
 #include "jet/types.h"
 
 namespace jet {
@@ -64,10 +74,25 @@ void indexRowCheck(Database::Impl& impl, const TableDef& table, const Row& row);
 void indexRowInserted(Database::Impl& impl, const TableDef& table, const Row& row,
                       std::uint32_t page, std::uint8_t rowNumber);
 
-void flushIndexes(Database::Impl& impl);
-void discardIndexes(Database::Impl& impl);
+enum class IndexFlush {
+    Complete,     // every index complete, fillings ended
+    KeepFilling,  // for a background commit: fillings go on, their indexes withheld
+};
+void flushIndexes(Database::Impl& impl, IndexFlush how = IndexFlush::Complete);
+// After a rollback. A filling whose indexes the file lacks gathers its
+// entries again from the table's rows when it goes on or ends.
+void discardIndexes(Database::Impl& impl) noexcept;
+// Whether some table's indexes wait for the end of its filling.
+bool fillingsPending(const Database::Impl& impl);
+// Pages the indexes of a table being filled will take when built.
+std::uint64_t fillingPagesNeeded(const Database::Impl& impl, std::uint32_t tdefPage);
 // Forgets one table's index pages without writing them (the table is going).
 void discardTableIndexes(Database::Impl& impl, std::uint32_t tdefPage);
+
+// Takes every entry out of an index: its pages go back to the free-page map
+// but the root, which becomes an empty leaf.
+void emptyIndex(Database::Impl& impl, PageAllocator& allocator, std::uint32_t tdefPage,
+                const PhysicalIndex& index);
 
 // How the columns of one physical index are keyed, and where their values sit
 // in a Row. Corrupt when the index names a column the table does not have.

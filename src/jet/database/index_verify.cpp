@@ -244,10 +244,12 @@ void verifyIndex(Database::Impl& impl, const TableDef& table, const PhysicalInde
 std::vector<std::string> Database::verifyIndexes(std::string_view tableName) const {
     // Index pages changed in this transaction reach the pager first.
     Impl& impl = const_cast<Impl&>(*impl_);
-    if (!impl.readOnly) flushIndexes(impl);
+    if (!impl.readOnly && impl.inTransaction) flushIndexes(impl);
     const ReadSnapshot snapshot = this->snapshot();
     const std::shared_ptr<const TableDef> table = impl.tableDef(tableName);
     std::vector<std::string> problems;
+    // Withheld while the table is filled: the file holds none of them yet.
+    if (impl.withheldIndexes.count(table->tdefPage) != 0) return problems;
     for (const PhysicalIndex& index : table->physicalIndexes) {
         try {
             verifyIndex(impl, *table, index, problems);

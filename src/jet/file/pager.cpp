@@ -966,12 +966,13 @@ void Pager::rollback() {
     pageCount_ = filePages_;
 }
 
-void Pager::spillIfNeeded() {
+void Pager::spillIfNeeded(std::size_t limit) {
     if (broken_) return;
+    limit = limit != 0 ? std::min(limit, dirtyLimit_) : dirtyLimit_;
     // Commits still being written hold their pages too: together with
     // these they keep to the limit.
-    while (!inflight_.empty() && dirty_.size() + inflightPages() > dirtyLimit_) settle(false);
-    if (dirty_.size() <= dirtyLimit_) return;
+    while (!inflight_.empty() && dirty_.size() + inflightPages() > limit) settle(false);
+    if (dirty_.size() <= limit) return;
     settle();  // the journal is the writer's until then
     try {
         std::vector<std::uint32_t> appended;

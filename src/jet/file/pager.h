@@ -173,8 +173,8 @@ public:
     // more than the limit are held; first waits for background commits
     // while their pages and these are more than the limit. Only call it when
     // no pointer from modify() is in use: spilled pages get new buffers on
-    // their next modify().
-    void spillIfNeeded();
+    // their next modify(). A lower limit may be given for this call.
+    void spillIfNeeded(std::size_t limit = 0);
     // The limit in pages; by default 32 MB of them, whatever the page size.
     void setDirtyLimit(std::size_t pages) {
         dirtyLimit_ = pages < 4 ? 4 : pages;

@@ -102,6 +102,12 @@ public:
     // must write the file waits for them; any call that finds one failed
     // throws its failure, after undoing it and all since; destroying the
     // Database waits too. Durable once such a call has returned.
+    //
+    // A table being filled while its indexes are empty gets them built in
+    // key order when commit() or closing ends the filling; until then these
+    // commits leave its indexes out of the file (a reader, or a crash, finds
+    // the committed rows without them). Each row is still checked against
+    // them as it comes.
     void commitInBackground();
     void rollback();
     bool inTransaction() const;

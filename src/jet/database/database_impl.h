@@ -103,7 +103,8 @@ struct Database::Impl {
     };
 };
 
-// Writes a table's definition anew, on as many pages as it now needs.
+// Writes a table's definition anew, on as many pages as it now needs,
+// keeping what the old one holds that the engine does not read.
 void rewriteTableDefinition(Database::Impl& impl, PageAllocator& allocator, const TableDef& def);
 
 struct RowCursor::State {

@@ -441,8 +441,10 @@ void collectMapPages(Database::Impl& impl, std::uint32_t map, std::set<std::uint
 
 void rewriteTableDefinition(Database::Impl& impl, PageAllocator& allocator, const TableDef& def) {
     const Format& f = *impl.format;
-    const std::vector<std::uint8_t> definition = buildTableDefinition(f, def);
-    std::vector<std::uint32_t> pages = loadTdefChain(*impl.pager, f, def.tdefPage).pages;
+    TdefChain chain = loadTdefChain(*impl.pager, f, def.tdefPage);
+    // Bytes of the table block whose meaning is unknown stay as they were.
+    const std::vector<std::uint8_t> definition = buildTableDefinition(f, def, chain.bytes);
+    std::vector<std::uint32_t> pages = std::move(chain.pages);
     const std::size_t need = tableDefinitionPages(f, definition.size());
     while (pages.size() < need) pages.push_back(allocator.allocate());
     while (pages.size() > need) {

@@ -698,8 +698,13 @@ void Database::dropTable(std::string_view name) try {
     for (std::uint32_t m : uniqueMaps)
         if (m != 0) deleteRow(impl, m);
     PageAllocator allocator(*impl.pager, f);
+    std::size_t released = 0;
     for (std::uint32_t p : pages) {
-        if (p > 1 && p < impl.pager->pageCount()) allocator.release(p);
+        if (p <= 1 || p >= impl.pager->pageCount()) continue;
+        allocator.release(p);
+        // Each freed page is changed: a big table would otherwise be held
+        // in memory whole until the commit.
+        if (++released % 1024 == 0) impl.pager->spillIfNeeded();
     }
 
     // Catalog row and access entries.

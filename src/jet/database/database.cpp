@@ -113,10 +113,10 @@ void Database::Impl::WriteScope::commit() {
 
 Database::Database(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Database::~Database() {
-    if (impl_) impl_->finishLoads();
+    if (impl_) impl_->finishFillings();
 }
 
-void Database::Impl::finishLoads() noexcept {
+void Database::Impl::finishFillings() noexcept {
     if (readOnly || !fillingsPending(*this)) return;
     try {
         // An open transaction is discarded, as closing does; what was

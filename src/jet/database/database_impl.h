@@ -76,7 +76,7 @@ struct Database::Impl {
     // Builds the indexes of tables still being filled and commits them: the
     // last chance, as the Database closes. Failing leaves those tables
     // without their indexes, the file sound.
-    void finishLoads() noexcept;
+    void finishFillings() noexcept;
 
     // Fails with Invalid naming the file when the database is read-only.
     void requireWritable() const;

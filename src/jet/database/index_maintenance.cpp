@@ -445,7 +445,7 @@ void withholdFillingIndexes(Database::Impl& impl, IndexSession& s) {
 void endFillings(Database::Impl& impl, IndexSession& s) {
     // Withheld indexes whose entries a rollback dropped: a filling gathers
     // them from the rows again.
-    for (const auto& [tdefPage, withheld] : std::map(impl.withheldIndexes)) {
+    for (const auto& [tdefPage, withheld] : impl.withheldIndexes) {
         if (s.fillings.count(tdefPage) == 0) s.plan(impl, *impl.tableDef(withheld.table));
     }
     for (auto& [tdefPage, filling] : s.fillings) {

@@ -20,7 +20,6 @@ namespace {
 // the top bit marks, inside the sorter, a key that contains() must find.
 constexpr std::uint32_t kRemembered = 0x80000000U;
 // A run record: 2-byte key size, the key, 4-byte row pointer.
-constexpr std::size_t kRecordOverhead = 6;
 constexpr std::size_t kReadBuffer = 64 * 1024;
 
 std::uint64_t hashKey(std::span<const std::uint8_t> key) {
@@ -232,7 +231,7 @@ void KeySorter::spill() {
         std::uint8_t row[4];
         bytes::putLe32(row, batch_.row(i));
         out.insert(out.end(), row, row + 4);
-        if (out.size() >= (1 << 20) - kRecordOverhead - 4096 || i + 1 == batch_.size()) {
+        if (out.size() >= (1 << 20) || i + 1 == batch_.size()) {
             write(out.data(), out.size());
             run.size += out.size();
             out.clear();

@@ -10,13 +10,15 @@
 #include <cstring>
 
 #include "dbaccess/accesstarget.h"
+#include "jet/file/format.h"
 
 using namespace dbaccess;
 
 int main(int argc, char** argv) {
     const long rows = argc > 1 ? std::atol(argv[1]) : 1000000;
     const jet::Version version =
-        argc > 2 && std::strcmp(argv[2], "jet3") == 0 ? jet::Version::Jet3 : jet::Version::Jet4;
+        (argc > 2 && std::strcmp(argv[2], "jet3") == 0 ? jet::Format::jet3() : jet::Format::jet4())
+            .version;
     QTemporaryDir dir;
     const QString file = dir.filePath("bench.mdb");
     jet::Database::create(file.toStdString(), version);

@@ -14,6 +14,7 @@
 
 #include "bench_table.h"
 #include "jet/database.h"
+#include "jet/file/format.h"
 
 int main(int argc, char** argv) {
     const long n = argc > 1 ? std::atol(argv[1]) : 1000000;
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     std::filesystem::remove(file);
     std::filesystem::remove(file.string() + "-journal");
 
-    auto db = jet::Database::create(file, jet::Version::Jet4);
+    auto db = jet::Database::create(file, jet::Format::jet4().version);
     createBenchTable(*db, false);
     auto inserter = db->inserter("BENCH");
     jet::Row row(8);

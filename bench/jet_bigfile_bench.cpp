@@ -155,7 +155,7 @@ int wall(jet::Version version, const std::filesystem::path& file) {
 }
 
 jet::Version versionOf(const std::string& text) {
-    return text == "jet3" ? jet::Version::Jet3 : jet::Version::Jet4;
+    return (text == "jet3" ? jet::Format::jet3() : jet::Format::jet4()).version;
 }
 
 }  // namespace

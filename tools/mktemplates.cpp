@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "jet/database.h"
+#include "jet/file/format.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -17,7 +18,8 @@ int main(int argc, char** argv) {
     const struct {
         const char* name;
         jet::Version version;
-    } templates[] = {{"mdb95.mdb", jet::Version::Jet3}, {"mdb2000.mdb", jet::Version::Jet4}};
+    } templates[] = {{"mdb95.mdb", jet::Format::jet3().version},
+                     {"mdb2000.mdb", jet::Format::jet4().version}};
     for (const auto& t : templates) {
         const auto image = jet::Database::emptyImage(t.version);
         std::ofstream out(folder / t.name, std::ios::binary | std::ios::trunc);

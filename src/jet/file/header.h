@@ -32,7 +32,7 @@
 namespace jet {
 
 struct Header {
-    Version version = Version::Jet4;
+    Version version = Format::jet4().version;
     std::uint16_t codePage = 1252;
     std::uint16_t sortOrder = 0x0409;
     std::uint32_t databaseKey = 0;

@@ -21,13 +21,14 @@
 #include <string>
 #include <string_view>
 
+#include "jet/file/format.h"
 #include "jet/types.h"
 
 namespace jet {
 
 // What a conversion needs to know besides the column.
 struct ConvertContext {
-    Version version = Version::Jet4;
+    Version version = Format::jet4().version;
     std::string_view table;         // for messages
     std::uint16_t codePage = 1252;  // Jet 3 text
 };
